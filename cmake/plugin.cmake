@@ -1,0 +1,24 @@
+# The effect module. Its objects are also a library of their own so that unit tests can
+# link them directly; integration tests load the built module like the editor does.
+add_library(ruvovav_plugin_objects OBJECT
+  plugin/descriptor.cpp
+  plugin/notify.cpp
+  params/declare_parameters.cpp
+  params/parameter_declarer.cpp
+  params/text_format.cpp
+)
+target_include_directories(ruvovav_plugin_objects PUBLIC ${PROJECT_SOURCE_DIR})
+set_target_properties(ruvovav_plugin_objects PROPERTIES
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
+target_link_libraries(ruvovav_plugin_objects PUBLIC GLEW::GLEW OpenGL::OpenGL)
+
+add_library(Ruvovav MODULE $<TARGET_OBJECTS:ruvovav_plugin_objects>)
+set_target_properties(Ruvovav PROPERTIES PREFIX "" SUFFIX ".kspl" OUTPUT_NAME "Ruvovav"
+  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+# The version script hides even the standard library's template instances, which its
+# headers mark visible, so the module exports its two entry points and nothing else.
+target_link_options(Ruvovav PRIVATE
+  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/plugin/exports.map" "LINKER:--no-undefined")
+set_property(TARGET Ruvovav APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/plugin/exports.map)
+target_link_libraries(Ruvovav PRIVATE GLEW::GLEW OpenGL::OpenGL)

@@ -1,0 +1,26 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# Integration tests load the built module by path, exactly as the editor would.
+function(ruvovav_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE kestrel_host GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
+  add_dependencies(${name} Ruvovav)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+ruvovav_test(plugin_entry_test tests/descriptor_test.cpp tests/notify_test.cpp)
+ruvovav_test(parameter_panel_test tests/parameter_panel_test.cpp)
+ruvovav_test(parameter_store_test tests/parameter_store_test.cpp)
+ruvovav_test(host_loader_test tests/host_loader_test.cpp)
+
+# Unit tests of the plug-in's own pieces, linked directly.
+add_executable(plugin_unit_test tests/text_format_test.cpp)
+target_link_libraries(plugin_unit_test PRIVATE ruvovav_plugin_objects GTest::gtest_main)
+gtest_discover_tests(plugin_unit_test DISCOVERY_TIMEOUT 60)
+
+add_test(NAME module_exports_only_entry_points
+  COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:Ruvovav>
+          -P ${PROJECT_SOURCE_DIR}/tests/check_exports.cmake)

@@ -1,0 +1,77 @@
+// The module's message entry point: decodes the host's message, runs its handler and turns
+// the plug-in's own failures into a result code. Nothing else crosses the C boundary.
+#include "plugin/notify.h"
+
+#include "params/declare_parameters.h"
+#include "plugin/denoise_instance.h"
+#include "plugin/exports.h"
+#include "plugin/notify_message.h"
+#include "plugin/plugin_exception.h"
+
+namespace Plugin {
+namespace {
+
+// Messages whose work is not built yet are accepted, so a host can drive the full
+// life cycle of an instance already.
+int32_t acceptWithoutAction(HostHandle, HostApi*) {
+    return kHandled;
+}
+
+int32_t createInstance(HostApi* api) {
+    // The previous value is not looked at: a fresh instance always starts empty.
+    api->instanceData = new DenoiseInstance();  // owned by the host's table until message 1
+    return kHandled;
+}
+
+int32_t destroyInstance(HostApi* api) {
+    DenoiseInstance* instance = instanceOf(api);
+    if (instance != nullptr) {
+        try {
+            delete instance;  // paired with createInstance; the table is the owner
+        } catch (...) {
+            return kNotHandled;  // the table keeps its pointer, as the host handed it
+        }
+    }
+    api->instanceData = nullptr;
+    return kHandled;
+}
+
+int32_t dispatch(HostHandle host, HostApi* api, NotifyMessage message) {
+    switch (message) {
+        case NotifyMessage::CreateInstance:
+            return createInstance(api);
+        case NotifyMessage::DestroyInstance:
+            return destroyInstance(api);
+        case NotifyMessage::DeclareParameters:
+            return declareParameters(host, api);
+        case NotifyMessage::Reserved3:
+        case NotifyMessage::Reserved4:
+            return kHandled;
+        case NotifyMessage::ParameterChanged:
+        case NotifyMessage::GpuSetUp:
+        case NotifyMessage::Render:
+        case NotifyMessage::BrightnessEditNoUndo:
+        case NotifyMessage::BrightnessEdit:
+            return acceptWithoutAction(host, api);
+    }
+    return kNotHandled;
+}
+
+}  // namespace
+
+int32_t notify(HostHandle host, HostApi* api, int32_t message) {
+    // Negative codes wrap to huge unsigned values and fall out here too.
+    const auto code = static_cast<uint32_t>(message);
+    if (code > kLastNotifyMessage) return kNotHandled;
+    try {
+        return dispatch(host, api, static_cast<NotifyMessage>(code));
+    } catch (const PluginException&) {
+        return kFailed;
+    }
+}
+
+}  // namespace Plugin
+
+extern "C" RUVOVAV_EXPORT int32_t Notify(HostHandle host, HostApi* api, int32_t message) {
+    return Plugin::notify(host, api, message);
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds the release and the sanitizer
+# configurations, and runs every test in both. Fails when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+for flavour in release sanitize; do
+  echo "== $flavour build"
+  dir="$(scripts/build.sh "$flavour" | tail -n 1)"
+  echo "== $flavour tests"
+  (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
+done

@@ -1,0 +1,17 @@
+# Fails unless the module's dynamic symbol table defines exactly PluginInfo and Notify.
+execute_process(COMMAND nm -D --defined-only ${MODULE}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(names "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^.* " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+if(NOT names STREQUAL "Notify;PluginInfo")
+  message(FATAL_ERROR "module exports [${names}], expected exactly Notify and PluginInfo")
+endif()
+message(STATUS "module exports: ${names}")
