@@ -15,12 +15,16 @@ int showEffectInfo(const ruvovav::cli::Options& options) {
     const kestrel::PluginModule module(options.modulePath.empty()
                                            ? kestrel::defaultModulePath()
                                            : std::filesystem::path(options.modulePath));
-    kestrel::printDescriptor(std::cout, kestrel::readDescriptor(module));
-    kestrel::Host host(module);
-    if (host.createInstance() != 1 || host.declareParameters() != 1) {
-        std::cerr << "ruvovav: the effect refused to declare its parameters\n";
+    kestrel::Host host(module, {.backend = kestrel::parseGlBackend(options.gl)});
+    if (host.createInstance() != 1 || host.setUpGpu() != 1 || host.declareParameters() != 1) {
+        std::cerr << "ruvovav: the effect failed to start on this OpenGL context\n";
         return 1;
     }
+    kestrel::printDescriptor(std::cout, kestrel::readDescriptor(module));
+    const kestrel::EglContext& context = host.gl()->context();
+    context.makeCurrent();
+    std::cout << "  OpenGL:     " << context.renderer() << " (" << context.version() << ", "
+              << context.origin() << ")\n";
     kestrel::printPanel(std::cout, host.parameters());
     return 0;
 }

@@ -15,6 +15,9 @@ const std::vector<Binding>& bindings() {
     static const std::vector<Binding> table = {
         {{"-module", "PATH", "effect module to load (default: Ruvovav.kspl beside ruvovav)"},
          [](Options& o, const char* a) { o.modulePath = a; }},
+        {{"-gl", "auto|software|hardware",
+          "OpenGL device: a GPU when present (auto), llvmpipe, or a GPU only"},
+         [](Options& o, const char* a) { o.gl = a; }},
         {{"-info", nullptr, "print the effect's descriptor and parameter panel"},
          [](Options& o, const char*) { o.showInfo = true; }},
         {{"-version", nullptr, "print the tool's version"},
@@ -42,18 +45,28 @@ const std::vector<OptionDef>& optionTable() {
 
 std::optional<std::string> parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
-        const char* name = normalise(argv[i]);
+        // "--gl=software" and "-gl software" mean the same.
+        std::string name = normalise(argv[i]);
+        std::optional<std::string> inlineArgument;
+        if (const size_t eq = name.find('='); eq != std::string::npos) {
+            inlineArgument = name.substr(eq + 1);
+            name.resize(eq);
+        }
         const Binding* match = nullptr;
         for (const Binding& b : bindings()) {
-            if (std::strcmp(b.def.name, name) == 0) match = &b;
+            if (name == b.def.name) match = &b;
         }
         if (match == nullptr) return std::string("unknown option '") + argv[i] + "'";
-        const char* argument = nullptr;
-        if (match->def.argument != nullptr) {
-            if (i + 1 >= argc) return std::string("option '") + argv[i] + "' needs an argument";
-            argument = argv[++i];
+        if (match->def.argument == nullptr) {
+            if (inlineArgument) return std::string("option '") + name + "' takes no argument";
+            match->apply(options, nullptr);
+            continue;
         }
-        match->apply(options, argument);
+        if (!inlineArgument) {
+            if (i + 1 >= argc) return std::string("option '") + argv[i] + "' needs an argument";
+            inlineArgument = argv[++i];
+        }
+        match->apply(options, inlineArgument->c_str());
     }
     return std::nullopt;
 }
@@ -63,7 +76,7 @@ std::string usageText() {
     for (const OptionDef& d : optionTable()) {
         std::string left =
             std::string("  ") + d.name + (d.argument ? std::string(" ") + d.argument : "");
-        left.resize(std::max<size_t>(left.size() + 2, 22), ' ');
+        left.resize(std::max<size_t>(left.size() + 2, 30), ' ');
         text += left + d.help + "\n";
     }
     return text;

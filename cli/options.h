@@ -8,8 +8,9 @@
 namespace ruvovav::cli {
 
 struct Options {
-    std::string modulePath;  // empty: Ruvovav.kspl beside the executable
-    bool showInfo = false;   // print the descriptor and the parameter panel
+    std::string modulePath;   // empty: Ruvovav.kspl beside the executable
+    std::string gl = "auto";  // auto, software or hardware
+    bool showInfo = false;    // print the descriptor and the parameter panel
     bool showHelp = false;
     bool showVersion = false;
 };

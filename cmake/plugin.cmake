@@ -3,6 +3,13 @@
 add_library(ruvovav_plugin_objects OBJECT
   plugin/descriptor.cpp
   plugin/notify.cpp
+  gl/effect_data.cpp
+  gl/effect_data_access.cpp
+  gl/fx_shader.cpp
+  gl/gpu_setup.cpp
+  gl/info_log.cpp
+  gl/name_index.cpp
+  gl/shader_log.cpp
   params/declare_parameters.cpp
   params/parameter_declarer.cpp
   params/text_format.cpp

@@ -15,10 +15,17 @@ ruvovav_test(plugin_entry_test tests/descriptor_test.cpp tests/notify_test.cpp)
 ruvovav_test(parameter_panel_test tests/parameter_panel_test.cpp)
 ruvovav_test(parameter_store_test tests/parameter_store_test.cpp)
 ruvovav_test(host_loader_test tests/host_loader_test.cpp)
+ruvovav_test(gl_host_test tests/gl_host_test.cpp)
+ruvovav_test(gpu_setup_test tests/gpu_setup_test.cpp)
+ruvovav_test(host_table_gl_test tests/host_table_gl_test.cpp)
 
 # Unit tests of the plug-in's own pieces, linked directly.
-add_executable(plugin_unit_test tests/text_format_test.cpp)
-target_link_libraries(plugin_unit_test PRIVATE ruvovav_plugin_objects GTest::gtest_main)
+add_executable(plugin_unit_test
+  tests/text_format_test.cpp
+  tests/effect_data_test.cpp
+  tests/shader_log_test.cpp
+  tests/gl_test_context.cpp)
+target_link_libraries(plugin_unit_test PRIVATE ruvovav_plugin_objects kestrel_host GTest::gtest_main)
 gtest_discover_tests(plugin_unit_test DISCOVERY_TIMEOUT 60)
 
 add_test(NAME module_exports_only_entry_points

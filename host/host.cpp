@@ -4,7 +4,12 @@ namespace kestrel {
 
 Host::Host(const PluginModule& module) : module_(module) {
     fillTable();
+    fillGlTable();
     api_.renderContext = &renderContext_;
+}
+
+Host::Host(const PluginModule& module, const GlOptions& gl) : Host(module) {
+    gl_ = std::make_unique<HostGl>(gl);
 }
 
 Host::~Host() {
@@ -16,18 +21,46 @@ HostHandle Host::handle() const {
     return reinterpret_cast<HostHandle>(this);
 }
 
+Host& Host::calledThrough(HostHandle handle) {
+    Host& host = *reinterpret_cast<Host*>(handle);
+    ++host.hostCalls_;
+    return host;
+}
+
+int Host::hostErrors() const {
+    int errors = parameters_.hostErrors() + ownErrors_;
+    if (gl_) errors += gl_->lentImages().hostErrors() + gl_->objects().hostErrors();
+    return errors;
+}
+
+int32_t Host::callModule(int32_t message) {
+    if (!gl_) return module_.notify()(handle(), &api_, message);
+    gl_->describeTo(renderContext_);
+    gl_->beginCall();
+    const int32_t result = module_.notify()(handle(), &api_, message);
+    gl_->endCall();
+    return result;
+}
+
 int32_t Host::notify(int32_t message) {
     api_.callArgs = nullptr;
-    return module_.notify()(handle(), &api_, message);
+    return callModule(message);
 }
 
 int32_t Host::notify(int32_t message, const std::string& parameterId) {
     callParameterId_ = parameterId;
     callArgs_.parameterId = callParameterId_.c_str();
     api_.callArgs = &callArgs_;
-    const int32_t result = module_.notify()(handle(), &api_, message);
+    const int32_t result = callModule(message);
     api_.callArgs = nullptr;
     return result;
+}
+
+int32_t Host::renderFrame(int frameIndex) {
+    renderContext_.currentFrame = frameIndex;
+    renderContext_.time = frameIndex;
+    if (gl_) gl_->loadSourceFrame(frameIndex);
+    return notify(10);
 }
 
 }  // namespace kestrel

@@ -5,8 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "host/host_gl.h"
 #include "host/parameter_store.h"
 #include "host/plugin_module.h"
 #include "plugin/host_api.h"
@@ -15,7 +19,10 @@ namespace kestrel {
 
 class Host {
 public:
+    // A host without GL: enough to create instances and declare parameters.
     explicit Host(const PluginModule& module);
+    // A host with its own headless OpenGL context; every call is framed by it.
+    Host(const PluginModule& module, const GlOptions& gl);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -27,6 +34,9 @@ public:
     int32_t createInstance() { return notify(0); }
     int32_t destroyInstance() { return notify(1); }
     int32_t declareParameters() { return notify(2); }
+    int32_t setUpGpu() { return notify(8); }
+    // Loads the frame as the source and sends message 10 at time = frame index.
+    int32_t renderFrame(int frameIndex);
 
     // --- what the module sees ---
     HostApi& api() { return api_; }
@@ -45,13 +55,24 @@ public:
     int hostCalls() const { return hostCalls_; }
     // The value of hostCalls() when the first declaration was refused (0: none refused).
     int hostCallsAtRefusal() const { return callsAtRefusal_; }
-    // Misuse by the module: unknown ids, unbalanced groups, bad values.
-    int hostErrors() const { return parameters_.hostErrors() + ownErrors_; }
+    // Misuse by the module: unknown ids, unbalanced groups, bad values, unknown images.
+    int hostErrors() const;
+
+    // --- GL (null without GL) ---
+    HostGl* gl() { return gl_.get(); }
+    // Every ReportProgress call, in order; the n-th call and later ones ask to stop.
+    const std::vector<std::pair<int32_t, int32_t>>& progressReports() const { return progress_; }
+    void askStopAtProgressReport(int n) { stopAtReport_ = n; }
 
 private:
     friend struct HostTable;
+    friend struct HostGlTable;
 
+    // The host behind a handle the module passed back; counts the call.
+    static Host& calledThrough(HostHandle handle);
     void fillTable();
+    void fillGlTable();
+    int32_t callModule(int32_t message);
 
     const PluginModule& module_;
     HostApi api_{};
@@ -65,6 +86,9 @@ private:
     int hostCalls_ = 0;
     int callsAtRefusal_ = 0;
     int ownErrors_ = 0;
+    std::vector<std::pair<int32_t, int32_t>> progress_;
+    int stopAtReport_ = 0;
+    std::unique_ptr<HostGl> gl_;  // last: torn down after the instance is destroyed
 };
 
 }  // namespace kestrel

@@ -8,11 +8,7 @@
 namespace kestrel {
 
 struct HostTable {
-    static Host& host(HostHandle handle) {
-        Host& h = *reinterpret_cast<Host*>(handle);
-        ++h.hostCalls_;
-        return h;
-    }
+    static Host& host(HostHandle handle) { return Host::calledThrough(handle); }
 
     // A refused declaration stores nothing and answers non-zero, as an editor out of room
     // for more controls would.

@@ -2,6 +2,8 @@
 // the plug-in's own failures into a result code. Nothing else crosses the C boundary.
 #include "plugin/notify.h"
 
+#include "gl/fx_glsl_exception.h"
+#include "gl/gpu_setup.h"
 #include "params/declare_parameters.h"
 #include "plugin/denoise_instance.h"
 #include "plugin/exports.h"
@@ -47,8 +49,10 @@ int32_t dispatch(HostHandle host, HostApi* api, NotifyMessage message) {
         case NotifyMessage::Reserved3:
         case NotifyMessage::Reserved4:
             return kHandled;
-        case NotifyMessage::ParameterChanged:
         case NotifyMessage::GpuSetUp:
+            initialiseGlEntryPoints();
+            return setUpGpu(host, api);
+        case NotifyMessage::ParameterChanged:
         case NotifyMessage::Render:
         case NotifyMessage::BrightnessEditNoUndo:
         case NotifyMessage::BrightnessEdit:
@@ -66,6 +70,8 @@ int32_t notify(HostHandle host, HostApi* api, int32_t message) {
     try {
         return dispatch(host, api, static_cast<NotifyMessage>(code));
     } catch (const PluginException&) {
+        return kFailed;
+    } catch (const gl::FXGLSLexception&) {
         return kFailed;
     }
 }

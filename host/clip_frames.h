@@ -1,0 +1,50 @@
+// The frames of the clip an effect is applied to, as GetSourceFrame hands them out.
+//
+// Frames are premultiplied RGBA floats, rows bottom up (GL's order), so a frame uploads
+// into a texture without flipping. Each fetch lends a fresh GL_RGBA32F image from the pool:
+// 32-bit floats keep every value exactly as stored, so tests can compare what an effect
+// read against the frame bit for bit. The effect must release the image it was lent.
+#pragma once
+
+#include <set>
+#include <vector>
+
+#include "host/gl_images.h"
+#include "plugin/host_api.h"
+
+namespace kestrel {
+
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<float> rgba;  // 4 * width * height values
+};
+
+class ClipFrames {
+public:
+    // Return codes of fetch(); every failure lends nothing and zeroes `out`.
+    static constexpr int kFetched = 0;
+    static constexpr int kOutOfRange = 1;
+    static constexpr int kInjectedFailure = 2;
+    static constexpr int kNoImage = 3;  // bad output pointer or the pool refused
+
+    // Throws std::invalid_argument when a frame's size and pixel count disagree.
+    void setFrames(std::vector<Frame> frames);
+    // Makes every later fetch of this frame fail, as a missing or unreadable file would.
+    void injectFailure(int frameIndex);
+    void clearFailures() { failures_.clear(); }
+
+    int frameCount() const { return static_cast<int>(frames_.size()); }
+    const Frame& frame(int frameIndex) const { return frames_.at(static_cast<size_t>(frameIndex)); }
+    // Every index asked for, in order, failures included.
+    const std::vector<int>& requests() const { return requests_; }
+
+    int fetch(ImagePool& pool, int frameIndex, HostImage* out);
+
+private:
+    std::vector<Frame> frames_;
+    std::set<int> failures_;
+    std::vector<int> requests_;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,579 @@
+// The host's OpenGL side on a real context: llvmpipe where there is no GPU.
+#include <GL/glew.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/clip_frames.h"
+#include "host/egl_context.h"
+#include "host/gl_buffers.h"
+#include "host/gl_images.h"
+#include "host/gl_state.h"
+
+namespace kestrel {
+namespace {
+
+// Sets RUVOVAV_GL for one scope and puts the old value back.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char* value) {
+        const char* old = std::getenv("RUVOVAV_GL");
+        if (old != nullptr) old_ = old;
+        if (value == nullptr) {
+            unsetenv("RUVOVAV_GL");
+        } else {
+            setenv("RUVOVAV_GL", value, 1);
+        }
+    }
+    ~EnvironmentOverride() {
+        if (old_) {
+            setenv("RUVOVAV_GL", old_->c_str(), 1);
+        } else {
+            unsetenv("RUVOVAV_GL");
+        }
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+// A GL test fails, naming what is missing, when no context can be made; it never skips.
+class GlHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        try {
+            context_.emplace();
+        } catch (const std::exception& error) {
+            FAIL() << "no EGL/OpenGL 4.1 core context: " << error.what();
+        }
+    }
+    void TearDown() override {
+        if (context_) {
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        }
+    }
+
+    std::optional<EglContext> context_;
+};
+
+GLint textureLevelParameter(uint32_t texture, int level, GLenum name) {
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
+}
+
+GLint textureParameter(uint32_t texture, GLenum name) {
+    GLint value = -1;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
+}
+
+std::vector<float> ramp(int width, int height, float start, float step) {
+    std::vector<float> values(static_cast<size_t>(width) * height * 4);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = start + step * static_cast<float>(i);
+    return values;
+}
+
+TEST(GlBackendTest, WordsAndEnvironment) {
+    EXPECT_EQ(parseGlBackend("auto"), GlBackend::Automatic);
+    EXPECT_EQ(parseGlBackend("software"), GlBackend::Software);
+    EXPECT_EQ(parseGlBackend("hardware"), GlBackend::Hardware);
+    for (const char* bad : {"", "Software", "gpu", "auto "}) {
+        EXPECT_THROW(parseGlBackend(bad), std::invalid_argument) << "'" << bad << "'";
+    }
+    {
+        EnvironmentOverride unset(nullptr);
+        EXPECT_EQ(glBackendFromEnvironment(), GlBackend::Automatic);
+    }
+    {
+        EnvironmentOverride empty("");
+        EXPECT_EQ(glBackendFromEnvironment(), GlBackend::Automatic);
+    }
+    {
+        EnvironmentOverride hardware("hardware");
+        EXPECT_EQ(glBackendFromEnvironment(), GlBackend::Hardware);
+    }
+    EnvironmentOverride bad("vulkan");
+    try {
+        glBackendFromEnvironment();
+        ADD_FAILURE() << "RUVOVAV_GL=vulkan was accepted";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("RUVOVAV_GL"), std::string::npos) << error.what();
+    }
+}
+
+TEST(TextureSizeTest, PaddingAndMipLevels) {
+    struct Case {
+        int size;
+        int none, multiple16, powerOfTwo;
+    };
+    for (const Case& c :
+         {Case{1, 1, 16, 1}, Case{16, 16, 16, 16}, Case{17, 17, 32, 32}, Case{30, 30, 32, 32},
+          Case{33, 33, 48, 64}, Case{65, 65, 80, 128}, Case{128, 128, 128, 128}}) {
+        EXPECT_EQ(paddedTextureSize(c.size, TexturePadding::None), c.none) << c.size;
+        EXPECT_EQ(paddedTextureSize(c.size, TexturePadding::Multiple16), c.multiple16) << c.size;
+        EXPECT_EQ(paddedTextureSize(c.size, TexturePadding::PowerOfTwo), c.powerOfTwo) << c.size;
+    }
+    EXPECT_EQ(mipLevelCount(1, 1), 1);
+    EXPECT_EQ(mipLevelCount(2, 1), 2);
+    EXPECT_EQ(mipLevelCount(20, 12), 5);  // 20x12, 10x6, 5x3, 2x1, 1x1
+    EXPECT_EQ(mipLevelCount(32, 32), 6);
+    EXPECT_EQ(mipLevelCount(48, 80), 7);  // 80, 40, 20, 10, 5, 2, 1
+}
+
+TEST(EglContextTest, SoftwareContextIsCoreAndShareable) {
+    EnvironmentOverride software("software");
+    std::optional<EglContext> first;
+    try {
+        first.emplace();
+    } catch (const std::exception& error) {
+        FAIL() << "RUVOVAV_GL=software gave no context: " << error.what();
+    }
+    std::printf("renderer: %s | vendor: %s | version: %s | from %s\n", first->renderer().c_str(),
+                first->vendor().c_str(), first->version().c_str(), first->origin().c_str());
+    EXPECT_TRUE(first->isSoftware());
+    EXPECT_TRUE(first->isCurrent());
+    EXPECT_FALSE(first->renderer().empty());
+    GLint major = 0, minor = 0, profile = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+    EXPECT_GE(major * 10 + minor, 41);
+    EXPECT_NE(profile & GL_CONTEXT_CORE_PROFILE_BIT, 0);
+
+    // A second context on the same device shares its EGL display; ending it must not end
+    // the display under the first.
+    { EglContext second(GlBackend::Software); }
+    EglContext moved(std::move(*first));
+    EXPECT_FALSE(first->isCurrent());
+    EXPECT_THROW(first->makeCurrent(), std::runtime_error);
+    moved.makeCurrent();
+    EXPECT_TRUE(moved.isCurrent());
+    EXPECT_FALSE(moved.renderer().empty());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(EglContextTest, HardwareIsEitherRealOrRefusedByName) {
+    try {
+        EglContext hardware(GlBackend::Hardware);
+        EXPECT_FALSE(hardware.isSoftware()) << hardware.renderer();
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("hardware"), std::string::npos) << error.what();
+    }
+}
+
+TEST_F(GlHostTest, InternalFormatsWithAndWithoutMipChain) {
+    ImagePool pool;
+    for (GLenum format : {GL_RGBA, GL_RGBA16F, GL_RGBA32F}) {
+        for (int flag : {0, 1}) {
+            SCOPED_TRACE(testing::Message()
+                         << "format 0x" << std::hex << format << " flag " << flag);
+            int tw = 0, th = 0;
+            const uint32_t t = pool.create(20, 12, format, GL_RGBA, GL_FLOAT, flag, &tw, &th);
+            ASSERT_NE(t, 0u);
+            EXPECT_EQ(tw, 20);
+            EXPECT_EQ(th, 12);
+            EXPECT_EQ(textureLevelParameter(t, 0, GL_TEXTURE_INTERNAL_FORMAT),
+                      static_cast<GLint>(format));
+            const int levels = flag == 1 ? 5 : 1;
+            EXPECT_EQ(textureParameter(t, GL_TEXTURE_MAX_LEVEL), levels - 1);
+            EXPECT_EQ(textureParameter(t, GL_TEXTURE_MIN_FILTER),
+                      flag == 1 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+            EXPECT_EQ(textureParameter(t, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+            EXPECT_EQ(textureParameter(t, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+            const std::array<std::array<int, 2>, 5> sizes{
+                {{20, 12}, {10, 6}, {5, 3}, {2, 1}, {1, 1}}};
+            for (int level = 0; level < 5; ++level) {
+                const bool present = level < levels;
+                EXPECT_EQ(textureLevelParameter(t, level, GL_TEXTURE_WIDTH),
+                          present ? sizes[level][0] : 0)
+                    << "level " << level;
+                EXPECT_EQ(textureLevelParameter(t, level, GL_TEXTURE_HEIGHT),
+                          present ? sizes[level][1] : 0)
+                    << "level " << level;
+            }
+            pool.release(t);
+        }
+    }
+    EXPECT_EQ(pool.texturesCreated(), 6);
+    EXPECT_EQ(pool.hostErrors(), 0);
+
+    EXPECT_EQ(pool.create(8, 8, GL_RGB8, GL_RGB, GL_FLOAT, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(pool.create(8, 8, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(pool.create(0, 8, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(pool.create(8, -1, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(pool.hostErrors(), 4);
+    EXPECT_EQ(pool.texturesCreated(), 6);
+    EXPECT_EQ(pool.outstanding(), 0);
+}
+
+TEST_F(GlHostTest, PaddingPoliciesSizeTexturesAndCoordinates) {
+    struct Case {
+        TexturePadding padding;
+        int width, height, textureWidth, textureHeight;
+        float uMax, vMax;
+    };
+    const Case cases[] = {
+        {TexturePadding::None, 30, 17, 30, 17, 1.0f, 1.0f},
+        {TexturePadding::Multiple16, 30, 17, 32, 32, 0.9375f, 0.53125f},
+        {TexturePadding::PowerOfTwo, 30, 17, 32, 32, 0.9375f, 0.53125f},
+        {TexturePadding::Multiple16, 33, 65, 48, 80, 0.6875f, 0.8125f},
+        {TexturePadding::PowerOfTwo, 33, 65, 64, 128, 0.515625f, 0.5078125f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " policy " << static_cast<int>(c.padding));
+        ImagePool pool(c.padding);
+        int tw = 0, th = 0;
+        const uint32_t t =
+            pool.create(c.width, c.height, GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 0, &tw, &th);
+        ASSERT_NE(t, 0u);
+        EXPECT_EQ(tw, c.textureWidth);
+        EXPECT_EQ(th, c.textureHeight);
+        EXPECT_EQ(textureLevelParameter(t, 0, GL_TEXTURE_WIDTH), c.textureWidth);
+        EXPECT_EQ(textureLevelParameter(t, 0, GL_TEXTURE_HEIGHT), c.textureHeight);
+        HostImage image{};
+        ASSERT_TRUE(pool.describe(t, &image));
+        EXPECT_EQ(image.texture, t);
+        EXPECT_EQ(image.pixelType, static_cast<uint32_t>(GL_HALF_FLOAT));
+        EXPECT_EQ(image.internalFormat, static_cast<uint32_t>(GL_RGBA16F));
+        EXPECT_EQ(image.textureWidth, c.textureWidth);
+        EXPECT_EQ(image.textureHeight, c.textureHeight);
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.uMin, 0.0f);
+        EXPECT_EQ(image.vMin, 0.0f);
+        EXPECT_EQ(image.uMax, c.uMax);
+        EXPECT_EQ(image.vMax, c.vMax);
+        EXPECT_EQ(image.scaleX, 1.0f);
+        EXPECT_EQ(image.scaleY, 1.0f);
+        pool.release(t);
+        EXPECT_EQ(pool.outstanding(), 0);
+    }
+}
+
+TEST_F(GlHostTest, PoolReusesReleasedTexturesAndCountsEveryStep) {
+    std::vector<uint32_t> names;
+    {
+        ImagePool pool(TexturePadding::Multiple16);
+        auto make = [&](int w, int h, GLenum format, int flag) {
+            const uint32_t t = pool.create(w, h, format, GL_RGBA, GL_FLOAT, flag, nullptr, nullptr);
+            names.push_back(t);
+            return t;
+        };
+        auto counts = [&] {
+            return std::array<int, 5>{pool.outstanding(), pool.totalLent(), pool.totalReturned(),
+                                      pool.texturesCreated(), pool.hostErrors()};
+        };
+        using Counts = std::array<int, 5>;  // outstanding, lent, returned, created, errors
+
+        const uint32_t a = make(16, 16, GL_RGBA32F, 0);
+        EXPECT_EQ(counts(), (Counts{1, 1, 0, 1, 0}));
+        const uint32_t b = make(16, 16, GL_RGBA32F, 0);
+        EXPECT_NE(a, b);
+        EXPECT_EQ(counts(), (Counts{2, 2, 0, 2, 0}));
+        pool.release(a);
+        EXPECT_FALSE(pool.isLent(a));
+        EXPECT_EQ(counts(), (Counts{1, 2, 1, 2, 0}));
+        // 10x10 pads to the same 16x16 texture, so the released one comes back.
+        const uint32_t c = make(10, 10, GL_RGBA32F, 0);
+        EXPECT_EQ(c, a);
+        EXPECT_EQ(counts(), (Counts{2, 3, 1, 2, 0}));
+        HostImage image{};
+        ASSERT_TRUE(pool.describe(c, &image));
+        EXPECT_EQ(image.width, 10);
+        EXPECT_EQ(image.uMax, 0.625f);
+        pool.release(b);
+        // Same texture size but a mip chain, or another format: nothing to reuse.
+        const uint32_t d = make(16, 16, GL_RGBA32F, 1);
+        const uint32_t e = make(16, 16, GL_RGBA16F, 0);
+        EXPECT_NE(d, b);
+        EXPECT_NE(e, b);
+        EXPECT_EQ(counts(), (Counts{3, 5, 2, 4, 0}));
+        for (uint32_t t : {c, d, e}) pool.release(t);
+        EXPECT_EQ(counts(), (Counts{0, 5, 5, 4, 0}));
+
+        pool.release(a);  // already returned
+        pool.release(987654u);
+        pool.release(0u);
+        EXPECT_FALSE(pool.describe(a, &image));
+        EXPECT_EQ(counts(), (Counts{0, 5, 5, 4, 4}));
+        for (uint32_t t : names) EXPECT_TRUE(glIsTexture(t)) << t;
+    }
+    for (uint32_t t : names) EXPECT_FALSE(glIsTexture(t)) << "pool left texture " << t;
+}
+
+TEST_F(GlHostTest, UploadAndReadBackRoundTrip) {
+    ImagePool pool(TexturePadding::Multiple16);
+    const uint32_t exact = pool.create(5, 3, GL_RGBA32F, GL_RGBA, GL_FLOAT, 1, nullptr, nullptr);
+    ASSERT_NE(exact, 0u);
+    // Thirds and tiny or huge values: none survive a half-float or 8-bit trip.
+    std::vector<float> level0 = ramp(5, 3, -1.0f / 3.0f, 1.0f / 7.0f);
+    level0[5] = 1.0e-7f;
+    level0[6] = 3.0e5f;
+    const std::vector<float> level1 = ramp(8, 8, 100.25f, -0.5f);
+    ASSERT_TRUE(pool.upload(exact, 0, 5, 3, level0.data()));
+    ASSERT_TRUE(pool.upload(exact, 1, 8, 8, level1.data()));  // 16x16 texture: level 1 is 8x8
+    EXPECT_EQ(pool.readBack(exact, 0, 5, 3), level0);
+    EXPECT_EQ(pool.readBack(exact, 1, 8, 8), level1);
+
+    const uint32_t half =
+        pool.create(2, 2, GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 0, nullptr, nullptr);
+    const std::vector<float> halves = {0.5f, -2.0f, 1024.0f, 0.25f, 1.0f, 0.0f,    -0.125f, 3.0f,
+                                       7.5f, 0.75f, -1.0f,   2.0f,  6.0f, 0.0625f, 9.0f,    1.0f};
+    ASSERT_TRUE(pool.upload(half, 0, 2, 2, halves.data()));
+    EXPECT_EQ(pool.readBack(half, 0, 2, 2), halves);
+
+    // 8-bit storage keeps k/255 and clamps to [0, 1].
+    const uint32_t bytes =
+        pool.create(1, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, 0, nullptr, nullptr);
+    const float in[4] = {51.0f / 255.0f, 1.5f, -0.5f, 1.0f};
+    ASSERT_TRUE(pool.upload(bytes, 0, 1, 1, in));
+    const std::vector<float> out = pool.readBack(bytes, 0, 1, 1);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_NEAR(out[0], 0.2f, 1e-6f);
+    EXPECT_EQ(out[1], 1.0f);
+    EXPECT_EQ(out[2], 0.0f);
+    EXPECT_EQ(out[3], 1.0f);
+
+    EXPECT_EQ(pool.hostErrors(), 0);
+    EXPECT_TRUE(pool.readBack(exact, 5, 1, 1).empty());   // 16x16 has levels 0..4
+    EXPECT_TRUE(pool.readBack(exact, 0, 17, 1).empty());  // wider than the texture
+    EXPECT_TRUE(pool.readBack(half, 1, 1, 1).empty());    // no mip chain
+    EXPECT_FALSE(pool.upload(exact, 0, 5, 3, nullptr));
+    for (uint32_t t : {exact, half, bytes}) pool.release(t);
+    EXPECT_TRUE(pool.readBack(exact, 0, 1, 1).empty());
+    EXPECT_FALSE(pool.upload(exact, 0, 5, 3, level0.data()));
+    EXPECT_EQ(pool.hostErrors(), 6);
+    EXPECT_EQ(pool.outstanding(), 0);
+}
+
+TEST_F(GlHostTest, PoolWorkLeavesTheHostBindingsAlone) {
+    ImagePool pool;
+    const uint32_t target = pool.create(4, 4, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr);
+    const uint32_t bound = pool.create(4, 4, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr);
+    Framebuffer framebuffer;
+    framebuffer.attach(target);
+    glBindTexture(GL_TEXTURE_2D, bound);
+    GLuint pack = 0;
+    glGenBuffers(1, &pack);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, pack);
+    glBufferData(GL_PIXEL_PACK_BUFFER, 64, nullptr, GL_STREAM_READ);
+    const HostGlState before = captureHostGlState();
+    EXPECT_EQ(before.drawFramebuffer, framebuffer.name());
+    EXPECT_EQ(before.colorAttachment0, target);
+    EXPECT_EQ(before.textureUnit0, bound);
+
+    const uint32_t made = pool.create(3, 3, GL_RGBA32F, GL_RGBA, GL_FLOAT, 1, nullptr, nullptr);
+    const std::vector<float> pixels = ramp(3, 3, 0.5f, 0.25f);
+    ASSERT_TRUE(pool.upload(made, 0, 3, 3, pixels.data()));
+    EXPECT_EQ(pool.readBack(made, 0, 3, 3), pixels);  // not into the bound pack buffer
+    for (const std::string& line : diffHostGlState(before, captureHostGlState())) {
+        ADD_FAILURE() << line;
+    }
+    GLint packBinding = 0;
+    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBinding);
+    EXPECT_EQ(static_cast<GLuint>(packBinding), pack);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glDeleteBuffers(1, &pack);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    for (uint32_t t : {target, bound, made}) pool.release(t);
+}
+
+TEST_F(GlHostTest, ClipFramesLendUploadedImagesAndFailOnRequest) {
+    Frame first{3, 2, ramp(3, 2, 0.0f, 1.0f / 3.0f)};
+    Frame second{3, 2, ramp(3, 2, 2.0f, -0.1f)};
+    ClipFrames clip;
+    clip.setFrames({first, second});
+    EXPECT_EQ(clip.frameCount(), 2);
+    EXPECT_THROW(clip.setFrames({Frame{3, 2, std::vector<float>(23)}}), std::invalid_argument);
+    EXPECT_THROW(clip.setFrames({Frame{0, 0, {}}}), std::invalid_argument);
+    EXPECT_EQ(clip.frameCount(), 2);  // a rejected set keeps the old frames
+
+    ImagePool pool(TexturePadding::PowerOfTwo);
+    HostImage image{};
+    ASSERT_EQ(clip.fetch(pool, 1, &image), 0);
+    EXPECT_TRUE(pool.isLent(image.texture));
+    EXPECT_EQ(image.internalFormat, static_cast<uint32_t>(GL_RGBA32F));
+    EXPECT_EQ(image.pixelType, static_cast<uint32_t>(GL_FLOAT));
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.textureWidth, 4);
+    EXPECT_EQ(image.uMax, 0.75f);
+    EXPECT_EQ(pool.readBack(image.texture, 0, 3, 2), second.rgba);
+    pool.release(image.texture);
+
+    clip.injectFailure(0);
+    for (int index : {0, 2, -1}) {
+        image.texture = 77;
+        EXPECT_NE(clip.fetch(pool, index, &image), 0) << index;
+        EXPECT_EQ(image.texture, 0u) << index;
+        EXPECT_EQ(pool.outstanding(), 0) << index;
+    }
+    EXPECT_EQ(pool.totalLent(), 1);
+    clip.clearFailures();
+    ASSERT_EQ(clip.fetch(pool, 0, &image), 0);
+    EXPECT_EQ(pool.readBack(image.texture, 0, 3, 2), first.rgba);
+    pool.release(image.texture);
+    EXPECT_EQ(clip.requests(), (std::vector<int>{1, 0, 2, -1, 0}));
+    EXPECT_EQ(pool.outstanding(), 0);
+    EXPECT_EQ(pool.hostErrors(), 0);
+}
+
+TEST_F(GlHostTest, StateDiffNamesEveryChangedBinding) {
+    glViewport(0, 0, 8, 8);
+    glDisable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glActiveTexture(GL_TEXTURE0);
+    const HostGlState before = captureHostGlState();
+    EXPECT_EQ(before.drawFramebuffer, 0u);
+    EXPECT_EQ(before.colorAttachment0, 0u);
+    EXPECT_EQ(before.activeTexture, static_cast<uint32_t>(GL_TEXTURE0));
+    EXPECT_TRUE(diffHostGlState(before, captureHostGlState()).empty());
+
+    ImagePool pool;
+    const uint32_t t = pool.create(4, 4, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr);
+    Framebuffer framebuffer;
+    framebuffer.attach(t);
+    glActiveTexture(GL_TEXTURE3);
+    glBindTexture(GL_TEXTURE_2D, t);  // on unit 3: unit 0 is unchanged
+    glViewport(1, 2, 30, 40);
+    glEnable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
+    const HostGlState after = captureHostGlState();
+    GLint activeAfterCapture = 0;  // capture visits unit 0 and must come back
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &activeAfterCapture);
+    EXPECT_EQ(activeAfterCapture, GL_TEXTURE3);
+    const std::string fb = std::to_string(framebuffer.name());
+    const std::vector<std::string> expected = {
+        "draw framebuffer: expected 0, got " + fb,
+        "colour attachment 0: expected 0, got " + std::to_string(t),
+        "active texture: expected 0x84C0, got 0x84C3",
+        "viewport: expected (0, 0, 8, 8), got (1, 2, 30, 40)",
+        "blend: expected false, got true",
+        "colour write mask: expected RGBA, got R-BA",
+    };
+    EXPECT_EQ(diffHostGlState(before, after), expected);
+
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, t);
+    HostGlState unit0 = before;
+    unit0.textureUnit0 = t;
+    EXPECT_EQ(diffHostGlState(before, unit0),
+              std::vector<std::string>{"texture on unit 0: expected 0, got " + std::to_string(t)});
+    EXPECT_EQ(captureHostGlState().textureUnit0, t);
+
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    pool.release(t);
+}
+
+TEST_F(GlHostTest, FramebufferOwnsOneObjectAndReportsIncompleteness) {
+    ImagePool pool;
+    const uint32_t t = pool.create(4, 4, GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 0, nullptr, nullptr);
+    Framebuffer framebuffer;
+    framebuffer.attach(t);
+    GLint bound = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &bound);  // attach binds both targets
+    EXPECT_EQ(static_cast<GLuint>(bound), framebuffer.name());
+    // Attaching nothing leaves the framebuffer incomplete, which the host must hear about.
+    EXPECT_THROW(framebuffer.attach(0), std::runtime_error);
+    const GLuint name = framebuffer.name();
+    Framebuffer other(std::move(framebuffer));
+    EXPECT_EQ(framebuffer.name(), 0u);
+    EXPECT_EQ(other.name(), name);
+    EXPECT_TRUE(glIsFramebuffer(name));
+    other = Framebuffer();
+    EXPECT_FALSE(glIsFramebuffer(name));
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);  // deleting it unbound it
+    EXPECT_EQ(bound, 0);
+    pool.release(t);
+}
+
+TEST_F(GlHostTest, BuffersHoldTheirDataAndStayMappedUntilDeleted) {
+    GLuint effectArray = 0;  // an effect's own binding, which the host must not disturb
+    glGenBuffers(1, &effectArray);
+    glBindBuffer(GL_ARRAY_BUFFER, effectArray);
+    GlObjects objects;
+    const std::array<float, 4> initial = {1.0f, -2.5f, 3.25f, 1.0e-7f};
+    void* mapped = nullptr;
+    const uint32_t plain = objects.createBuffer(GL_ARRAY_BUFFER, sizeof initial, initial.data(),
+                                                GL_STATIC_DRAW, nullptr, 0);
+    const uint32_t writable =
+        objects.createBuffer(GL_ELEMENT_ARRAY_BUFFER, 16, nullptr, GL_DYNAMIC_DRAW, &mapped, 0);
+    ASSERT_NE(plain, 0u);
+    ASSERT_NE(writable, 0u);
+    ASSERT_NE(mapped, nullptr);
+    EXPECT_FALSE(objects.isBufferMapped(plain));
+    EXPECT_TRUE(objects.isBufferMapped(writable));
+    EXPECT_EQ(objects.buffersOutstanding(), 2);
+    GLint binding = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &binding);
+    EXPECT_EQ(static_cast<GLuint>(binding), effectArray);
+
+    std::array<float, 4> stored{};
+    glBindBuffer(GL_COPY_READ_BUFFER, plain);
+    glGetBufferSubData(GL_COPY_READ_BUFFER, 0, sizeof stored, stored.data());
+    EXPECT_EQ(stored, initial);
+    GLint isMapped = GL_FALSE;
+    glBindBuffer(GL_COPY_READ_BUFFER, writable);
+    glGetBufferParameteriv(GL_COPY_READ_BUFFER, GL_BUFFER_MAPPED, &isMapped);
+    EXPECT_EQ(isMapped, GL_TRUE);
+    glBindBuffer(GL_COPY_READ_BUFFER, 0);
+    static_cast<float*>(mapped)[3] = 42.0f;  // the whole range is writable
+
+    objects.deleteBuffer(writable);
+    EXPECT_FALSE(glIsBuffer(writable));
+    EXPECT_EQ(objects.buffersOutstanding(), 1);
+    objects = GlObjects();  // the old contents go with the old value
+    EXPECT_FALSE(glIsBuffer(plain));
+    EXPECT_EQ(objects.buffersOutstanding(), 0);
+    EXPECT_EQ(objects.hostErrors(), 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDeleteBuffers(1, &effectArray);
+}
+
+TEST_F(GlHostTest, VertexArraysAndBufferMistakesAreCounted) {
+    GlObjects objects;
+    const uint32_t first = objects.createVertexArray();
+    const uint32_t second = objects.createVertexArray();
+    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(objects.vertexArraysOutstanding(), 2);
+    objects.deleteVertexArrays();
+    EXPECT_EQ(objects.vertexArraysOutstanding(), 0);
+
+    void* mapped = &objects;  // anything but null: a failure must clear it
+    EXPECT_EQ(objects.createBuffer(GL_TEXTURE_2D, 16, nullptr, GL_STATIC_DRAW, &mapped, 0), 0u);
+    EXPECT_EQ(mapped, nullptr);
+    EXPECT_EQ(objects.createBuffer(GL_ARRAY_BUFFER, 16, nullptr, GL_RGBA, nullptr, 0), 0u);
+    EXPECT_EQ(objects.createBuffer(GL_ARRAY_BUFFER, 0, nullptr, GL_STATIC_DRAW, nullptr, 0), 0u);
+    EXPECT_EQ(objects.hostErrors(), 3);
+    EXPECT_EQ(objects.buffersCreated(), 0);
+
+    const uint32_t buffer =
+        objects.createBuffer(GL_UNIFORM_BUFFER, 64, nullptr, GL_STREAM_DRAW, nullptr, 0);
+    ASSERT_NE(buffer, 0u);
+    objects.deleteBuffer(buffer);
+    objects.deleteBuffer(buffer);  // twice
+    objects.deleteBuffer(424242u);
+    EXPECT_EQ(objects.hostErrors(), 5);
+    EXPECT_EQ(objects.buffersCreated(), 1);
+    EXPECT_EQ(objects.buffersOutstanding(), 0);
+}
+
+}  // namespace
+}  // namespace kestrel

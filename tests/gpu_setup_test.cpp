@@ -1,0 +1,75 @@
+// GPU set-up (message 8) through the loaded module on a real headless context.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "host/host.h"
+#include "host/stdout_capture.h"
+#include "module_fixture.h"
+
+namespace {
+
+using kestrel::Host;
+
+// Program names are small integers handed out in order; scanning a generous range finds
+// every program alive in the context.
+std::set<GLuint> livePrograms() {
+    std::set<GLuint> names;
+    for (GLuint name = 1; name < 512; ++name) {
+        if (glIsProgram(name) == GL_TRUE) names.insert(name);
+    }
+    return names;
+}
+
+void expectHostStateRestored(Host& host) {
+    for (const std::string& line : host.gl()->lastStateDifferences()) ADD_FAILURE() << line;
+    EXPECT_EQ(host.gl()->lentImages().outstanding(), 0);
+    EXPECT_EQ(host.gl()->objects().buffersOutstanding(), 0);
+    EXPECT_EQ(host.hostErrors(), 0);
+}
+
+TEST(GpuSetUp, BuildsProgramsAndDestroyingTheInstanceDeletesThem) {
+    Host host(testing_support::loadedModule(), kestrel::GlOptions{});
+    ASSERT_EQ(host.createInstance(), 1);
+    const std::set<GLuint> before = livePrograms();
+    EXPECT_EQ(host.setUpGpu(), 1);
+    expectHostStateRestored(host);
+    const std::set<GLuint> after = livePrograms();
+    EXPECT_GT(after.size(), before.size());
+
+    // A second set-up adds programs again (all but the shared copy program).
+    EXPECT_EQ(host.setUpGpu(), 1);
+    EXPECT_GT(livePrograms().size(), after.size());
+    expectHostStateRestored(host);
+
+    EXPECT_EQ(host.destroyInstance(), 1);
+    host.gl()->context().makeCurrent();
+    EXPECT_EQ(livePrograms(), before);
+}
+
+TEST(GpuSetUp, AnnouncesItselfOnlyWithDiagnostics) {
+    for (bool diagnostics : {false, true}) {
+        Host host(testing_support::loadedModule(), kestrel::GlOptions{});
+        host.setDiagnostics(diagnostics);
+        ASSERT_EQ(host.createInstance(), 1);
+        kestrel::StdoutCapture capture;
+        EXPECT_EQ(host.setUpGpu(), 1);
+        const std::string printed = capture.finish();
+        // Our programs compile cleanly, so no driver log follows the greeting.
+        EXPECT_EQ(printed, diagnostics ? "Ruvovav Plugin\n" : "") << printed;
+        expectHostStateRestored(host);
+    }
+}
+
+TEST(GpuSetUp, EveryMessageLeavesTheHostStateAsItWas) {
+    Host host(testing_support::loadedModule(), kestrel::GlOptions{.width = 24, .height = 16});
+    for (int32_t message : {0, 8, 2, 3, 4, 10, 5, 1}) {
+        host.notify(message);
+        expectHostStateRestored(host);
+    }
+    EXPECT_EQ(host.renderFrame(0), 1);
+    expectHostStateRestored(host);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// Tests of when and how compile and link diagnostics reach standard output.
+#include "gl/shader_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "gl/effect_data.h"
+#include "gl/fx_glsl_exception.h"
+#include "tests/gl_test_context.h"
+#include "tests/test_shaders.h"
+
+namespace {
+
+using Plugin::EffectData;
+using Plugin::gl::FXGLSLexception;
+using Plugin::gl::ShaderLog;
+
+// Redirects the stdout file descriptor into a temporary file until finish().
+class StdoutCapture {
+public:
+    StdoutCapture() {
+        std::fflush(stdout);
+        file_ = std::tmpfile();
+        saved_ = dup(STDOUT_FILENO);
+        if (file_ == nullptr || saved_ < 0 || dup2(fileno(file_), STDOUT_FILENO) < 0) {
+            ADD_FAILURE() << "could not redirect stdout";
+        }
+    }
+    ~StdoutCapture() { finish(); }
+
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    std::string finish() {
+        std::fflush(stdout);
+        if (saved_ >= 0) {
+            dup2(saved_, STDOUT_FILENO);
+            close(saved_);
+            saved_ = -1;
+        }
+        std::string text;
+        if (file_ != nullptr) {
+            std::rewind(file_);
+            for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) {
+                text += static_cast<char>(c);
+            }
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+        return text;
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    int saved_ = -1;
+};
+
+// What flushing a log holding exactly `text` prints.
+std::string printedFor(const std::string& text, bool enabled) {
+    StdoutCapture capture;
+    ShaderLog log(enabled);
+    log.append(text);
+    log.flush();
+    return capture.finish();
+}
+
+std::string lowerCased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+TEST(ShaderLog, AppendAddsNonEmptyLogsOnePerLine) {
+    ShaderLog log(false);
+    log.append("");
+    EXPECT_EQ(log.text, "");
+    log.append("first");
+    EXPECT_EQ(log.text, "first");
+    log.append("");
+    EXPECT_EQ(log.text, "first");
+    log.append("second\n");
+    EXPECT_EQ(log.text, "first\nsecond\n");
+    // The separator is added even after a log that ends its own line.
+    log.append("third");
+    EXPECT_EQ(log.text, "first\nsecond\n\nthird");
+
+    log.flush();
+    EXPECT_TRUE(log.text.empty());
+    EXPECT_EQ(log.text.capacity(), std::string().capacity());
+    log.append("again");
+    EXPECT_EQ(log.text, "again");
+}
+
+TEST(ShaderLog, PrintsOnlyWarningsAndErrorsUnchanged) {
+    EXPECT_EQ(printedFor("0:3(7): WaRnInG: unused value", true), "0:3(7): WaRnInG: unused value");
+    EXPECT_EQ(printedFor("error\n", true), "error\n");
+    EXPECT_EQ(printedFor("ERROR", true), "ERROR");
+    EXPECT_EQ(printedFor("warning", true), "warning");
+    EXPECT_EQ(printedFor("Errors: none", true), "Errors: none");
+    EXPECT_EQ(printedFor("compiled fine", true), "");
+    EXPECT_EQ(printedFor("ERRO", true), "");
+    EXPECT_EQ(printedFor("WARNIN", true), "");
+    EXPECT_EQ(printedFor("ERR OR and WARN ING", true), "");
+    EXPECT_EQ(printedFor("fatal error", false), "");
+    EXPECT_EQ(printedFor("", true), "");
+
+    // Two logs of one operation come out joined by exactly one line end.
+    StdoutCapture capture;
+    {
+        ShaderLog log(true);
+        log.append("vertex: warning: unused");
+        log.append("fragment: fine");
+        log.flush();
+        EXPECT_TRUE(log.text.empty());
+        log.flush();  // already emptied: prints nothing more
+    }
+    EXPECT_EQ(capture.finish(), "vertex: warning: unused\nfragment: fine");
+
+    // Disabled logs are emptied all the same.
+    ShaderLog quiet(false);
+    quiet.append("error");
+    quiet.flush();
+    EXPECT_TRUE(quiet.text.empty());
+}
+
+TEST(ShaderLog, DestructorFlushesAlsoWhileUnwinding) {
+    StdoutCapture normalEnd;
+    {
+        ShaderLog log(true);
+        log.append("first error");
+    }
+    EXPECT_EQ(normalEnd.finish(), "first error");
+
+    StdoutCapture unwinding;
+    try {
+        ShaderLog log(true);
+        log.append("second error");
+        throw std::runtime_error("leaving");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(unwinding.finish(), "second error");
+}
+
+// The driver's own logs, fetched here without the framework.
+std::string rawShaderLog(GLenum type, const char* source) {
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    char text[4096] = {};
+    glGetShaderInfoLog(shader, sizeof text, nullptr, text);
+    glDeleteShader(shader);
+    return text;
+}
+
+std::string rawLinkLog(const char* vertexSource, const char* fragmentSource) {
+    const GLuint program = glCreateProgram();
+    const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
+    const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
+    glShaderSource(vertex, 1, &vertexSource, nullptr);
+    glShaderSource(fragment, 1, &fragmentSource, nullptr);
+    glCompileShader(vertex);
+    glCompileShader(fragment);
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    char text[4096] = {};
+    glGetProgramInfoLog(program, sizeof text, nullptr, text);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    glDeleteProgram(program);
+    return text;
+}
+
+class ShaderLogWithDriver : public test::GLTest {};
+
+TEST_F(ShaderLogWithDriver, DriverDiagnosticsArePrintedOnlyWhenAsked) {
+    const std::string compileLog = rawShaderLog(GL_FRAGMENT_SHADER, test::kFragmentBroken);
+    ASSERT_NE(lowerCased(compileLog).find("error"), std::string::npos) << compileLog;
+    // The good stages say nothing, so the printed text is the failing stage's log alone.
+    ASSERT_EQ(rawShaderLog(GL_VERTEX_SHADER, test::kVertexOurNames), "");
+    ASSERT_EQ(rawShaderLog(GL_FRAGMENT_SHADER, test::kFragmentUnresolved), "");
+    const std::string linkLog = rawLinkLog(test::kVertexOurNames, test::kFragmentUnresolved);
+    ASSERT_NE(lowerCased(linkLog).find("error"), std::string::npos) << linkLog;
+
+    EffectData data;
+    StdoutCapture compileFailure;
+    EXPECT_THROW(data.addProgram(test::kVertexOurNames, test::kFragmentBroken, true, "broken"),
+                 FXGLSLexception);
+    EXPECT_EQ(compileFailure.finish(), compileLog);
+
+    StdoutCapture quietFailure;
+    EXPECT_THROW(data.addProgram(test::kVertexOurNames, test::kFragmentBroken, false, "broken"),
+                 FXGLSLexception);
+    EXPECT_EQ(quietFailure.finish(), "");
+
+    StdoutCapture linkFailure;
+    EXPECT_THROW(data.addLinkedProgram(test::kVertexOurNames, test::kFragmentUnresolved, true,
+                                       "unresolved", true),
+                 FXGLSLexception);
+    EXPECT_EQ(linkFailure.finish(), linkLog);
+
+    StdoutCapture success;
+    EXPECT_EQ(
+        data.addLinkedProgram(test::kVertexOurNames, test::kFragmentPlain, true, "plain", true), 1);
+    EXPECT_EQ(success.finish(), "");
+}
+
+}  // namespace
