@@ -27,4 +27,23 @@ inline constexpr char kStandardTexCoordAttribute[] = "in_TexCoord";
 inline constexpr char kStandardTexCoord0Attribute[] = "in_TexCoord0";
 inline constexpr char kStandardTexCoord1Attribute[] = "in_TexCoord1";
 
+// One vertex input: its fixed location and the two names it may be declared under.
+struct AttributeRole {
+    GLuint location;
+    const char* ours;
+    const char* standard;
+    const char* name(bool useShaderAttributeNames) const {
+        return useShaderAttributeNames ? ours : standard;
+    }
+};
+
+inline constexpr AttributeRole kPositionRole{kPositionLocation, kPositionAttribute,
+                                             kStandardPositionAttribute};
+inline constexpr AttributeRole kTexCoordRole{kTexCoordLocation, kTexCoordAttribute,
+                                             kStandardTexCoordAttribute};
+inline constexpr AttributeRole kTexCoord0Role{kTexCoord0Location, kTexCoord0Attribute,
+                                              kStandardTexCoord0Attribute};
+inline constexpr AttributeRole kTexCoord1Role{kTexCoord1Location, kTexCoord1Attribute,
+                                              kStandardTexCoord1Attribute};
+
 }  // namespace Plugin::gl

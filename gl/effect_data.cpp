@@ -102,12 +102,7 @@ int32_t EffectData::addLinkedProgram(const std::string& vertexSource,
                                      const std::string& fragmentSource, bool printLog,
                                      const std::string& name, bool useShaderAttributeNames) {
     addProgram(vertexSource, geometrySource, fragmentSource, printLog, name);
-    bindNewestAttribute(gl::kPositionLocation, useShaderAttributeNames
-                                                   ? gl::kPositionAttribute
-                                                   : gl::kStandardPositionAttribute);
-    bindNewestAttribute(gl::kTexCoordLocation, useShaderAttributeNames
-                                                   ? gl::kTexCoordAttribute
-                                                   : gl::kStandardTexCoordAttribute);
+    bindNewestAttributes({gl::kPositionRole, gl::kTexCoordRole}, useShaderAttributeNames);
     return linkProgram(count - 1, printLog) ? kProgramLinked : kProgramNotLinked;
 }
 
@@ -123,20 +118,17 @@ int32_t EffectData::addLinkedProgramTwoTexCoords(const std::string& vertexSource
                                                  const std::string& name,
                                                  bool useShaderAttributeNames) {
     addProgram(vertexSource, fragmentSource, printLog, name);
-    bindNewestAttribute(gl::kPositionLocation, useShaderAttributeNames
-                                                   ? gl::kPositionAttribute
-                                                   : gl::kStandardPositionAttribute);
-    bindNewestAttribute(gl::kTexCoord0Location, useShaderAttributeNames
-                                                    ? gl::kTexCoord0Attribute
-                                                    : gl::kStandardTexCoord0Attribute);
-    bindNewestAttribute(gl::kTexCoord1Location, useShaderAttributeNames
-                                                    ? gl::kTexCoord1Attribute
-                                                    : gl::kStandardTexCoord1Attribute);
+    bindNewestAttributes({gl::kPositionRole, gl::kTexCoord0Role, gl::kTexCoord1Role},
+                         useShaderAttributeNames);
     return linkProgram(count - 1, printLog) ? kProgramLinked : kProgramNotLinked;
 }
 
-void EffectData::bindNewestAttribute(GLuint location, const char* attributeName) const {
-    glBindAttribLocation(programs.back()->id, location, attributeName);
+void EffectData::bindNewestAttributes(std::initializer_list<gl::AttributeRole> roles,
+                                      bool useShaderAttributeNames) const {
+    for (const gl::AttributeRole& role : roles) {
+        glBindAttribLocation(programs.back()->id, role.location,
+                             role.name(useShaderAttributeNames));
+    }
 }
 
 EffectData::~EffectData() {

@@ -11,10 +11,12 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gl/attribute_names.h"
 #include "gl/fx_program.h"
 #include "gl/name_index.h"
 
@@ -90,7 +92,8 @@ private:
     void createProgram(const std::string& vertexSource, const std::string& geometrySource,
                        const std::string& fragmentSource, bool printLog, const std::string& name);
     void registerProgram(std::unique_ptr<FXProgram> program, const std::string& name);
-    void bindNewestAttribute(GLuint location, const char* attributeName) const;
+    void bindNewestAttributes(std::initializer_list<gl::AttributeRole> roles,
+                              bool useShaderAttributeNames) const;
 };
 
 }  // namespace Plugin

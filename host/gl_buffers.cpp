@@ -47,49 +47,6 @@ bool validUsage(uint32_t usage) {
 
 }  // namespace
 
-GlBuffer::GlBuffer() {
-    GLuint name = 0;
-    glGenBuffers(1, &name);
-    if (name == 0) throw std::runtime_error("glGenBuffers gave no buffer");
-    name_ = name;
-}
-
-GlBuffer::~GlBuffer() {
-    if (name_ != 0) glDeleteBuffers(1, &name_);
-}
-
-GlBuffer::GlBuffer(GlBuffer&& other) noexcept : name_(std::exchange(other.name_, 0)) {}
-
-GlBuffer& GlBuffer::operator=(GlBuffer&& other) noexcept {
-    if (this != &other) {
-        if (name_ != 0) glDeleteBuffers(1, &name_);
-        name_ = std::exchange(other.name_, 0);
-    }
-    return *this;
-}
-
-GlVertexArray::GlVertexArray() {
-    GLuint name = 0;
-    glGenVertexArrays(1, &name);
-    if (name == 0) throw std::runtime_error("glGenVertexArrays gave no vertex array");
-    name_ = name;
-}
-
-GlVertexArray::~GlVertexArray() {
-    if (name_ != 0) glDeleteVertexArrays(1, &name_);
-}
-
-GlVertexArray::GlVertexArray(GlVertexArray&& other) noexcept
-    : name_(std::exchange(other.name_, 0)) {}
-
-GlVertexArray& GlVertexArray::operator=(GlVertexArray&& other) noexcept {
-    if (this != &other) {
-        if (name_ != 0) glDeleteVertexArrays(1, &name_);
-        name_ = std::exchange(other.name_, 0);
-    }
-    return *this;
-}
-
 uint32_t GlObjects::createVertexArray() {
     vertexArrays_.emplace_back();
     const uint32_t name = vertexArrays_.back().name();
@@ -117,8 +74,9 @@ uint32_t GlObjects::createBuffer(uint32_t target, int64_t size, const void* data
         glBindBuffer(GL_COPY_WRITE_BUFFER, entry.buffer.name());
         glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(size), data, usage);
         if (mapped != nullptr) {
+            // Readable too, so the effect may look at what it wrote.
             *mapped = glMapBufferRange(GL_COPY_WRITE_BUFFER, 0, static_cast<GLsizeiptr>(size),
-                                       GL_MAP_WRITE_BIT);
+                                       GL_MAP_READ_BIT | GL_MAP_WRITE_BIT);
         }
     }
     if (mapped != nullptr && *mapped == nullptr) {

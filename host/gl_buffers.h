@@ -1,50 +1,20 @@
 // Vertex arrays and buffers the host makes for an effect (CreateVertexArray, CreateBuffer,
 // DeleteBuffer).
 //
-// A buffer asked for with a `mapped` pointer stays mapped for writing until DeleteBuffer;
+// A buffer asked for with a `mapped` pointer stays mapped (read and write) until DeleteBuffer;
 // the pointer is valid until then. Vertex arrays have no delete call in the host interface,
 // so they live until deleteVertexArrays() or the destructor.
 //
 // Every member that touches GL needs the owning context current, the destructor included.
 #pragma once
 
+#include "host/gl_name.h"
+
 #include <cstdint>
 #include <map>
 #include <vector>
 
 namespace kestrel {
-
-// Owns one buffer object name; deleting a mapped buffer unmaps it.
-class GlBuffer {
-public:
-    GlBuffer();  // glGenBuffers
-    ~GlBuffer();
-    GlBuffer(GlBuffer&& other) noexcept;
-    GlBuffer& operator=(GlBuffer&& other) noexcept;
-    GlBuffer(const GlBuffer&) = delete;
-    GlBuffer& operator=(const GlBuffer&) = delete;
-
-    uint32_t name() const { return name_; }
-
-private:
-    uint32_t name_ = 0;
-};
-
-// Owns one vertex array object name.
-class GlVertexArray {
-public:
-    GlVertexArray();  // glGenVertexArrays
-    ~GlVertexArray();
-    GlVertexArray(GlVertexArray&& other) noexcept;
-    GlVertexArray& operator=(GlVertexArray&& other) noexcept;
-    GlVertexArray(const GlVertexArray&) = delete;
-    GlVertexArray& operator=(const GlVertexArray&) = delete;
-
-    uint32_t name() const { return name_; }
-
-private:
-    uint32_t name_ = 0;
-};
 
 class GlObjects {
 public:

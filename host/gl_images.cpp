@@ -55,27 +55,6 @@ int mipLevelCount(int width, int height) {
     return std::bit_width(static_cast<unsigned>(std::max({width, height, 1})));
 }
 
-GlTexture::GlTexture() {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    if (name == 0) throw std::runtime_error("glGenTextures gave no texture");
-    name_ = name;
-}
-
-GlTexture::~GlTexture() {
-    if (name_ != 0) glDeleteTextures(1, &name_);
-}
-
-GlTexture::GlTexture(GlTexture&& other) noexcept : name_(std::exchange(other.name_, 0)) {}
-
-GlTexture& GlTexture::operator=(GlTexture&& other) noexcept {
-    if (this != &other) {
-        if (name_ != 0) glDeleteTextures(1, &name_);
-        name_ = std::exchange(other.name_, 0);
-    }
-    return *this;
-}
-
 uint32_t ImagePool::create(int width, int height, uint32_t internalFormat, uint32_t /*format*/,
                            uint32_t type, int flag, int* textureWidth, int* textureHeight) {
     if (width <= 0 || height <= 0 || !supportedInternalFormat(internalFormat)) {

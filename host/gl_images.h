@@ -9,6 +9,8 @@
 // it deletes every texture the pool ever made, lent or not.
 #pragma once
 
+#include "host/gl_name.h"
+
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -23,22 +25,6 @@ enum class TexturePadding { None, Multiple16, PowerOfTwo };
 int paddedTextureSize(int size, TexturePadding padding);
 // Levels of a full mip chain down to 1x1: floor(log2(max(width, height))) + 1.
 int mipLevelCount(int width, int height);
-
-// Owns one texture name.
-class GlTexture {
-public:
-    GlTexture();  // glGenTextures
-    ~GlTexture();
-    GlTexture(GlTexture&& other) noexcept;
-    GlTexture& operator=(GlTexture&& other) noexcept;
-    GlTexture(const GlTexture&) = delete;
-    GlTexture& operator=(const GlTexture&) = delete;
-
-    uint32_t name() const { return name_; }
-
-private:
-    uint32_t name_ = 0;
-};
 
 class ImagePool {
 public:
