@@ -3,13 +3,25 @@
 add_library(ruvovav_plugin_objects OBJECT
   plugin/descriptor.cpp
   plugin/notify.cpp
+  denoise/colour_conversion.cpp
+  denoise/wavelet_filters.cpp
+  denoise/wavelet_programs.cpp
+  denoise/wavelet_transform.cpp
   gl/effect_data.cpp
   gl/effect_data_access.cpp
   gl/fx_shader.cpp
   gl/gpu_setup.cpp
+  gl/host_image.cpp
   gl/info_log.cpp
   gl/name_index.cpp
+  gl/pass_chain.cpp
+  gl/program_table.cpp
+  gl/program_uniforms.cpp
+  gl/quad_draw.cpp
+  gl/read_back.cpp
+  gl/render_target.cpp
   gl/shader_log.cpp
+  gl/standard_passes.cpp
   params/declare_parameters.cpp
   params/parameter_declarer.cpp
   params/text_format.cpp

@@ -24,6 +24,9 @@ add_executable(plugin_unit_test
   tests/text_format_test.cpp
   tests/effect_data_test.cpp
   tests/shader_log_test.cpp
+  tests/wavelet_programs_test.cpp
+  tests/glsl_strict.cpp
+  tests/program_table_test.cpp
   tests/gl_test_context.cpp)
 target_link_libraries(plugin_unit_test PRIVATE ruvovav_plugin_objects kestrel_host GTest::gtest_main)
 gtest_discover_tests(plugin_unit_test DISCOVERY_TIMEOUT 60)
@@ -31,3 +34,15 @@ gtest_discover_tests(plugin_unit_test DISCOVERY_TIMEOUT 60)
 add_test(NAME module_exports_only_entry_points
   COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:Ruvovav>
           -P ${PROJECT_SOURCE_DIR}/tests/check_exports.cmake)
+
+# The plug-in's passes, linked directly and driven on a real context of our host.
+add_executable(plugin_gl_test
+  tests/plugin_gl_fixture.cpp
+  tests/colour_conversion_test.cpp
+  tests/standard_passes_test.cpp
+  tests/wavelet_transform_test.cpp)
+target_link_libraries(plugin_gl_test PRIVATE ruvovav_plugin_objects kestrel_host GTest::gtest_main)
+target_compile_definitions(plugin_gl_test PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
+target_include_directories(plugin_gl_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+add_dependencies(plugin_gl_test Ruvovav)
+gtest_discover_tests(plugin_gl_test DISCOVERY_TIMEOUT 60)

@@ -6,25 +6,28 @@
 
 #include "gl/attribute_names.h"
 #include "gl/effect_data.h"
+#include "gl/program_table.h"
 #include "plugin/denoise_instance.h"
-#include "shaders/standard_programs.h"
 
 namespace Plugin {
 namespace {
 
-// "glCopy" is shared by every copy pass; a repeated set-up does not make it twice.
-void createClearAndCopyPrograms(EffectData& effect, bool printLog) {
-    if (effect.programId("glCopy") >= 0) return;
-    effect.addLinkedProgram(shaders::kStandardVertex, shaders::kCopyFragment, printLog, "glCopy",
-                            true);
+// A program with only a position input is bound by hand: the linked form would also ask
+// for a texture coordinate it does not have.
+void addPositionOnlyProgram(EffectData& effect, const ProgramSource& program, bool printLog) {
+    effect.addProgram(program.vertexSource, program.fragmentSource, printLog, program.name);
+    effect.bindAttribute(program.name, gl::kPositionLocation, gl::kPositionAttribute);
+    effect.linkProgram(program.name, printLog);
 }
 
-// "singleColor" has no texture coordinate, so it binds its one input by hand.
-void createDenoisePrograms(EffectData& effect, bool printLog) {
-    effect.addProgram(shaders::kPositionOnlyVertex, shaders::kSingleColourFragment, printLog,
-                      "singleColor");
-    effect.bindAttribute("singleColor", gl::kPositionLocation, gl::kPositionAttribute);
-    effect.linkProgram("singleColor", printLog);
+void addProgram(EffectData& effect, const ProgramSource& program, bool printLog) {
+    if (program.onlyWhenAbsent && effect.programId(program.name) >= 0) return;
+    if (program.vertex == VertexStage::PositionOnly) {
+        addPositionOnlyProgram(effect, program, printLog);
+        return;
+    }
+    effect.addLinkedProgram(program.vertexSource, program.fragmentSource, printLog, program.name,
+                            true);
 }
 
 }  // namespace
@@ -39,8 +42,7 @@ int32_t setUpGpu(HostHandle, HostApi* api) {
     if (printLog) std::cout << "Ruvovav Plugin" << std::endl;
     EffectData* effect = instanceOf(api);
     if (effect == nullptr) return 1;  // a host that skipped message 0 gets nothing built
-    createClearAndCopyPrograms(*effect, printLog);
-    createDenoisePrograms(*effect, printLog);
+    for (const ProgramSource& program : programTable()) addProgram(*effect, program, printLog);
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -51,6 +52,15 @@ public:
     const ParameterStore& parameters() const { return parameters_; }
     // Refuses the n-th parameter declaration (1-based; 0 refuses none) and every one after.
     void refuseDeclarationAt(int n) { refuseAt_ = n; }
+    // Makes the n-th parameter declaration (1-based, counted over this host's life, like
+    // refuseDeclarationAt; 0 throws at none) call `thrower` instead of answering. The
+    // thrower is meant to throw: the exception then unwinds out of the table and through
+    // the module's own code, as a failing editor's would. Nothing is stored for that
+    // declaration; only that one throws.
+    void throwAtDeclaration(int n, std::function<void()> thrower) {
+        throwAt_ = n;
+        thrower_ = std::move(thrower);
+    }
     // Every operation the module called through the table, for "no further call" checks.
     int hostCalls() const { return hostCalls_; }
     // The value of hostCalls() when the first declaration was refused (0: none refused).
@@ -82,6 +92,8 @@ private:
     std::wstring identifier_ = L"Kestrel";
     ParameterStore parameters_;
     int refuseAt_ = 0;
+    int throwAt_ = 0;
+    std::function<void()> thrower_;
     int declarations_ = 0;
     int hostCalls_ = 0;
     int callsAtRefusal_ = 0;

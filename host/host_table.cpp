@@ -11,9 +11,11 @@ struct HostTable {
     static Host& host(HostHandle handle) { return Host::calledThrough(handle); }
 
     // A refused declaration stores nothing and answers non-zero, as an editor out of room
-    // for more controls would.
+    // for more controls would. The throwing one stores nothing either: the exception leaves
+    // before the store is touched.
     static int32_t declare(Host& h, ParameterDeclaration declaration) {
         ++h.declarations_;
+        if (h.throwAt_ > 0 && h.declarations_ == h.throwAt_ && h.thrower_) h.thrower_();
         if (h.refuseAt_ > 0 && h.declarations_ >= h.refuseAt_) {
             if (h.callsAtRefusal_ == 0) h.callsAtRefusal_ = h.hostCalls_;
             return 1;

@@ -1,6 +1,8 @@
 // The module's message entry point: decodes the host's message, runs its handler and turns
-// the plug-in's own failures into a result code. Nothing else crosses the C boundary.
+// every failure into a result code. No exception crosses the C boundary.
 #include "plugin/notify.h"
+
+#include <exception>
 
 #include "gl/fx_glsl_exception.h"
 #include "gl/gpu_setup.h"
@@ -72,6 +74,13 @@ int32_t notify(HostHandle host, HostApi* api, int32_t message) {
     } catch (const PluginException&) {
         return kFailed;
     } catch (const gl::FXGLSLexception&) {
+        return kFailed;
+    } catch (const std::exception&) {
+        // Out of memory, a length error, or an exception thrown by the host's own table
+        // while a handler called it: unwinding on into the editor's C caller would end the
+        // editor's process, so these fail the message like the plug-in's own failures do.
+        return kFailed;
+    } catch (...) {
         return kFailed;
     }
 }

@@ -8,7 +8,7 @@
 namespace Plugin {
 
 // Returns 1 when handled, 2 when the code has no handler (or destroying the instance
-// failed), 5 when a handler failed with the plug-in's own exception.
+// failed), 5 when a handler failed with any exception.
 // Thread-safety: called on the host's thread only; holds no state of its own.
 int32_t notify(HostHandle host, HostApi* api, int32_t message);
 

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Configures and builds. Usage: scripts/build.sh [release|sanitize]  (default: release)
 # Prints the build folder on its last line.
+# RUVOVAV_WERROR=1 (or ON) makes compiler warnings errors, as CI does; anything else builds
+# with warnings shown but not fatal, so a newer compiler cannot break a user's build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour="${1:-release}"
 case "$flavour" in
-  release)  dir=build;          flags=() ;;
+  release)  dir=build;          flags=(-DCMAKE_BUILD_TYPE=Release) ;;
   sanitize) dir=build-sanitize; flags=(-DRUVOVAV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
   *) echo "usage: $0 [release|sanitize]" >&2; exit 2 ;;
+esac
+
+# Always passed, either way: CMake keeps an option in its cache, so a strict run would
+# otherwise stay strict in that folder for every later run.
+case "${RUVOVAV_WERROR:-}" in
+  1|ON|on|On) flags+=(-DRUVOVAV_WERROR=ON) ;;
+  *)          flags+=(-DRUVOVAV_WERROR=OFF) ;;
 esac
 
 cmake -S . -B "$dir" "${flags[@]}" > /dev/null

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libglew-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri libopengl-dev
   libgtest-dev libbenchmark-dev
+  glslang-tools
 )
 
 missing=()

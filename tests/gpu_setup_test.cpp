@@ -2,7 +2,12 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
+
+#include "gl/effect_data.h"
 
 #include "host/host.h"
 #include "host/stdout_capture.h"
@@ -48,6 +53,45 @@ TEST(GpuSetUp, BuildsProgramsAndDestroyingTheInstanceDeletesThem) {
     EXPECT_EQ(livePrograms(), before);
 }
 
+// The module's registry, read through the instance pointer the host keeps for it.
+std::vector<std::string> registeredNamesInIndexOrder(Host& host) {
+    const auto& effect = *static_cast<const Plugin::EffectData*>(host.api().instanceData);
+    std::map<int32_t, std::string> byIndex;
+    for (const Plugin::gl::ProgramName& entry : effect.nameIndex) byIndex[entry.index] = entry.name;
+    std::vector<std::string> names;
+    for (const auto& [index, name] : byIndex) names.push_back(name);
+    EXPECT_EQ(int(names.size()), effect.count);
+    return names;
+}
+
+TEST(GpuSetUp, RegistersEveryProgramAtItsPlace) {
+    Host host(testing_support::loadedModule(), kestrel::GlOptions{});
+    ASSERT_EQ(host.createInstance(), 1);
+    ASSERT_EQ(host.setUpGpu(), 1);
+    const std::vector<std::string> expected = {
+        "RGBToYUV",       "YUVToRGB",        "glCopy",          "copyPaddedImage", "singleColor",
+        "haarDec",        "haarRec",         "daubechies4Dec",  "daubechies4Rec",  "daubechies8Dec",
+        "daubechies8Rec", "daubechies16Dec", "daubechies16Rec", "symlet16Dec",     "symlet16Rec"};
+    EXPECT_EQ(registeredNamesInIndexOrder(host), expected);
+    host.gl()->context().makeCurrent();
+    for (const Plugin::gl::ProgramName& entry :
+         static_cast<const Plugin::EffectData*>(host.api().instanceData)->nameIndex) {
+        GLint linked = GL_FALSE;
+        const auto& effect = *static_cast<const Plugin::EffectData*>(host.api().instanceData);
+        glGetProgramiv(effect.programs[size_t(entry.index)]->id, GL_LINK_STATUS, &linked);
+        EXPECT_EQ(linked, GL_TRUE) << entry.name;
+    }
+
+    // Again: everything is made a second time except the shared copy program.
+    ASSERT_EQ(host.setUpGpu(), 1);
+    std::map<std::string, int> entries;
+    for (const std::string& name : registeredNamesInIndexOrder(host)) ++entries[name];
+    for (const std::string& name : expected) {
+        EXPECT_EQ(entries[name], name == "glCopy" ? 1 : 2) << name;
+    }
+    expectHostStateRestored(host);
+}
+
 TEST(GpuSetUp, AnnouncesItselfOnlyWithDiagnostics) {
     for (bool diagnostics : {false, true}) {
         Host host(testing_support::loadedModule(), kestrel::GlOptions{});
@@ -55,9 +99,10 @@ TEST(GpuSetUp, AnnouncesItselfOnlyWithDiagnostics) {
         ASSERT_EQ(host.createInstance(), 1);
         kestrel::StdoutCapture capture;
         EXPECT_EQ(host.setUpGpu(), 1);
+        EXPECT_EQ(host.setUpGpu(), 1);
         const std::string printed = capture.finish();
-        // Our programs compile cleanly, so no driver log follows the greeting.
-        EXPECT_EQ(printed, diagnostics ? "Ruvovav Plugin\n" : "") << printed;
+        // Once per set-up; our programs compile cleanly, so no driver log follows.
+        EXPECT_EQ(printed, diagnostics ? "Ruvovav Plugin\nRuvovav Plugin\n" : "") << printed;
         expectHostStateRestored(host);
     }
 }

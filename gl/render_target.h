@@ -1,0 +1,32 @@
+// Where a pass draws and what it samples: colour attachment 0 of the host's framebuffer,
+// the viewport, and textures on units with their wrap and filter modes.
+//
+// The plug-in owns no framebuffer. It draws into whichever one the host has bound and
+// changes only colour attachment 0 and the viewport; restoreHostBindings puts back what the
+// host relies on after every pass.
+#pragma once
+
+#include <GL/glew.h>
+
+#include "gl/host_call.h"
+#include "plugin/host_api.h"
+
+namespace Plugin {
+
+// Attaches `level` of the image as colour attachment 0; viewport = that level's size.
+void attachRenderTarget(const HostImage& image, int level);
+void detachRenderTarget(GLenum attachment);
+
+// Binds `texture` on `unit` (GL_TEXTUREi, left active) with clamp-to-edge wrapping and,
+// when `linear`, linear filtering.
+void bindTextureUnit(GLenum unit, GLuint texture, bool linear);
+// Clamp-to-edge on the texture bound at `unit` and, when `nearest`, nearest filtering.
+void setUnitNearest(GLenum unit, bool nearest);
+// As setUnitNearest, then unbinds the unit.
+void unbindTextureUnit(GLenum unit, bool nearest);
+
+// The host's destination back on colour attachment 0 (viewport of its size) and its source
+// on unit 0 with nearest filtering; attachment or unit left empty when the host has none.
+void restoreHostBindings(const HostCall& call);
+
+}  // namespace Plugin

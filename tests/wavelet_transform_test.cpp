@@ -1,0 +1,347 @@
+// The generated wavelet programs and the multi-level transform, through the plug-in's own
+// code on a real context of our host. Expected values are hand-computed from the published
+// taps rounded to six decimals (what the programs apply), or come from a reference
+// transform written here, or from perfect reconstruction.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "denoise/wavelet_transform.h"
+#include "gl/host_image.h"
+#include "gl/pass_chain.h"
+#include "gl/standard_passes.h"
+#include "tests/plugin_gl_fixture.h"
+#include "tests/wavelet_reference.h"
+
+namespace {
+
+using Plugin::PassChain;
+using Plugin::WaveletDirection;
+
+// The "method" choice as our host reports it; tests may stand in another host's values.
+int32_t gMethod = 0;
+int32_t reportedMethod(HostHandle, const char*, int32_t) {
+    return gMethod;
+}
+
+class WaveletTransform : public test::PluginGlTest {
+protected:
+    void useMethod(int32_t method) {
+        gMethod = method;
+        host().api().GetChoiceParameter = &reportedMethod;
+    }
+
+    // One pass of a named program over a 32-bit float row image, so the result shows the
+    // program's arithmetic rather than half-float storage.
+    std::vector<float> onePass(const char* program, const std::vector<float>& rgba, int width,
+                               float scale) {
+        HostImage in = Plugin::makeImage(call(), width, 1, GL_RGBA32F);
+        HostImage out = Plugin::makeImage(call(), width, 1, GL_RGBA32F);
+        EXPECT_TRUE(images().upload(in.texture, 0, width, 1, rgba.data()));
+        {
+            PassChain chain(call(), &in, &out, false);
+            Plugin::prepareWaveletPasses(call(), chain, program);
+            Plugin::drawWaveletPass(call(), chain, WaveletDirection::Horizontal, scale);
+            chain.finish();
+        }
+        std::vector<float> result = read(out);
+        release(in);
+        release(out);
+        return result;
+    }
+
+    // Red channel of a one-row image with the given values, other channels 0, alpha 1.
+    static std::vector<float> row(const std::vector<float>& values) {
+        std::vector<float> rgba;
+        for (float v : values) rgba.insert(rgba.end(), {v, 0.0f, 0.0f, 1.0f});
+        return rgba;
+    }
+};
+
+TEST_F(WaveletTransform, HaarRowAnalysisAndSynthesis) {
+    const std::vector<float> analysed = onePass("haarDec", row({1, 3, 5, 7}), 4, 1.0f);
+    const float expected[4] = {2.828428f, 8.485284f, -1.414214f, -1.414214f};
+    for (int x = 0; x < 4; ++x) EXPECT_NEAR(analysed[size_t(4 * x)], expected[x], 1e-6) << x;
+    const std::vector<float> back = onePass("haarRec", analysed, 4, 1.0f);
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_NEAR(back[size_t(4 * x)], float(2 * x + 1), 1e-6 * (2 * x + 1)) << x;
+    }
+}
+
+TEST_F(WaveletTransform, Daubechies8AnalysisReadsItsColumnsPeriodically) {
+    const std::vector<double> lo = test::sixDigitTaps(test::kDaubechies8Lo);
+    const std::vector<double> hi = test::highPassOf(lo, test::kStoredFilterSign);
+    // An impulse at column j shows which tap each output column applied to it.
+    for (int j = 0; j < 8; ++j) {
+        std::vector<float> values(8, 0.0f);
+        values[size_t(j)] = 1.0f;
+        const std::vector<float> out = onePass("daubechies8Dec", row(values), 8, 1.0f);
+        // Column 3: i = 6 < R, a low-band sample reading columns 6, 7, 0, ..., 5.
+        EXPECT_NEAR(out[3 * 4], lo[size_t((j - 6 + 8) % 8)], 1e-6) << "impulse at " << j;
+        // Column 4: i = 8, the first high-band sample, reading columns 0..7.
+        EXPECT_NEAR(out[4 * 4], hi[size_t(j)], 1e-6) << "impulse at " << j;
+    }
+}
+
+TEST_F(WaveletTransform, Daubechies8SynthesisReadsItsBandColumnsBackwards) {
+    const std::vector<double> lo = test::sixDigitTaps(test::kDaubechies8Lo);
+    const std::vector<double> hi = test::highPassOf(lo, test::kStoredFilterSign);
+    // Output column 0 reads low columns 0, 3, 2, 1 and high columns 4, 7, 6, 5 with the
+    // even taps 0, 2, 4, 6.
+    const int lowOrder[4] = {0, 3, 2, 1};
+    for (int j = 0; j < 4; ++j) {
+        for (int band = 0; band < 2; ++band) {
+            std::vector<float> values(8, 0.0f);
+            values[size_t(lowOrder[j] + 4 * band)] = 1.0f;
+            const std::vector<float> out = onePass("daubechies8Rec", row(values), 8, 1.0f);
+            const double tap = band == 0 ? lo[size_t(2 * j)] : hi[size_t(2 * j)];
+            EXPECT_NEAR(out[0], tap, 1e-6) << "tap " << j << " band " << band;
+        }
+    }
+}
+
+TEST_F(WaveletTransform, TexelsBeyondTheRegionAreCopiedWithTheirAlpha) {
+    std::vector<float> rgba;
+    for (int x = 0; x < 8; ++x) rgba.insert(rgba.end(), {float(x), 0.5f, 0.0f, 0.25f});
+    // Half the row is active: columns 0..3 are filtered, 4..7 copied as they were.
+    const std::vector<float> out = onePass("haarDec", rgba, 8, 0.5f);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(out[size_t(4 * x + 3)], 1.0f) << x;
+    for (int x = 4; x < 8; ++x) {
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[size_t(4 * x + c)], rgba[size_t(4 * x + c)]);
+    }
+    EXPECT_NEAR(out[0], 0.707107f * 1.0f, 1e-6);  // (0 + 1) a
+    EXPECT_NEAR(out[8], -0.707107f, 1e-6);        // (0 - 1) a, the high band of 4 texels
+}
+
+// Multi-level analysis on half-float images against the reference. Half floats keep 11
+// significant bits, so every pass rounds by up to 2^-12 of a coefficient's size; coarse
+// coefficients grow by 2 per level, so the tolerance scales with them.
+TEST_F(WaveletTransform, MultiLevelAnalysisMatchesTheReference) {
+    struct Case {
+        int method;
+        std::vector<double> lo;
+        int sign;
+    };
+    const Case cases[] = {{1, test::daubechies4Lo(), test::kClosedFormSign},
+                          {2, test::kDaubechies8Lo, test::kStoredFilterSign}};
+    const int width = 32;
+    const int height = 16;
+    const std::vector<float> rgba = test::randomRgba(width, height, 11, 0.0f, 1.0f);
+    for (const Case& c : cases) {
+        useMethod(c.method);
+        HostImage in = makeFilledImage(width, height, rgba);
+        HostImage out = Plugin::makeImage(call(), width, height, GL_RGBA16F);
+        {
+            PassChain chain(call(), &in, &out, false);
+            Plugin::decomposeWavelet(call(), chain, 3);
+            chain.finish();
+        }
+        const std::vector<float> gpu = read(out);
+        const std::vector<double> lo = test::sixDigitTaps(c.lo);
+        for (int channel = 0; channel < 3; ++channel) {
+            test::Plane plane{width, height, {}};
+            for (size_t i = 0; i < size_t(width * height); ++i) {
+                plane.v.push_back(double(rgba[4 * i + size_t(channel)]));
+            }
+            test::Plane expected =
+                test::analyseReference(plane, 3, lo, test::highPassOf(lo, c.sign));
+            for (size_t i = 0; i < plane.v.size(); ++i) {
+                const double e = expected.v[i];
+                ASSERT_NEAR(gpu[4 * i + size_t(channel)], e, 4e-3 * (1.0 + std::fabs(e)))
+                    << "method " << c.method << " texel " << i;
+            }
+        }
+        release(in);
+        release(out);
+    }
+}
+
+// How far analysis then synthesis of L levels may move a value near 1 in half floats (see
+// the test below).
+double roundTripTolerance(int levels) {
+    return 4.0 * levels * std::ldexp(1.0, -10);
+}
+
+// Synthesis of an analysed image back into a new one of its size.
+HostImage reconstruct(test::PluginGlTest& t, const Plugin::HostCall& call, HostImage& analysed,
+                      int levels) {
+    (void)t;
+    HostImage result = Plugin::makeImage(call, analysed.width, analysed.height, GL_RGBA16F);
+    PassChain chain(call, &analysed, &result, false);
+    Plugin::reconstructWavelet(call, chain, levels);
+    chain.finish();
+    return result;
+}
+
+// Analysis then synthesis returns the picture for every wavelet and level count, on sizes
+// that need padding. A half float's last place is up to 2^-10 of its value and a
+// rasteriser may truncate rather than round, so each of the 4L stores between passes can
+// lose 2^-10 of a value near 1 (coarser coefficients are larger, but their errors shrink by
+// the same factor on the way back). The six-digit taps are orthonormal to about 1e-6, far
+// below that.
+TEST_F(WaveletTransform, AnalysisThenSynthesisReturnsThePictureAndItsMirroredMargin) {
+    struct Size {
+        int width, height, levels;
+    };
+    const Size sizes[] = {{2, 7, 1}, {3, 5, 2}, {5, 11, 3}, {9, 13, 4}, {45, 27, 5}};
+    for (int method = 0; method < 5; ++method) {
+        useMethod(method);
+        for (const Size& size : sizes) {
+            ASSERT_EQ(Plugin::waveletLevelCount(size.width), size.levels);
+            const std::vector<float> rgba = test::randomRgba(
+                size.width, size.height, unsigned(method * 10 + size.levels), 0.0f, 1.0f);
+            HostImage in = makeFilledImage(size.width, size.height, rgba);
+            const int paddedWidth = Plugin::paddedWaveletSize(size.width, size.levels);
+            const int paddedHeight = Plugin::paddedWaveletSize(size.height, size.levels);
+            HostImage analysed = Plugin::makeImage(call(), paddedWidth, paddedHeight, GL_RGBA16F);
+            Plugin::forwardTransform(call(), in, analysed, 0);
+            expectAttached(analysed, 0);
+            expectOnUnit0(in);
+            HostImage back = reconstruct(*this, call(), analysed, size.levels);
+            const std::vector<float> out = read(back);
+            const double tolerance = roundTripTolerance(size.levels);
+            for (int y = 0; y < paddedHeight; ++y) {
+                for (int x = 0; x < paddedWidth; ++x) {
+                    // Beyond the picture, the mirror image about its last row and column.
+                    const int sx = x < size.width ? x : 2 * size.width - 1 - x;
+                    const int sy = y < size.height ? y : 2 * size.height - 1 - y;
+                    for (int c = 0; c < 4; ++c) {
+                        const float expected =
+                            rgba[(size_t(sy) * size.width + size_t(sx)) * 4 + size_t(c)];
+                        const float got =
+                            out[(size_t(y) * paddedWidth + size_t(x)) * 4 + size_t(c)];
+                        // Alpha is set to 1 by every pass inside the region.
+                        ASSERT_NEAR(got, c == 3 ? 1.0f : expected, tolerance)
+                            << "method " << method << ", " << size.width << " x " << size.height
+                            << " at (" << x << ", " << y << ") channel " << c;
+                    }
+                }
+            }
+            for (const HostImage& image : {in, analysed, back}) release(image);
+        }
+    }
+}
+
+// Records every image the plug-in asks the host for, then lets the host make it.
+struct ImageRequest {
+    int width, height;
+    uint32_t internalFormat;
+};
+std::vector<ImageRequest> gRequests;
+CreateImageFn gHostCreateImage = nullptr;
+uint32_t recordingCreateImage(HostHandle host, const RenderContext* rc, int32_t width,
+                              int32_t height, uint32_t internalFormat, uint32_t format,
+                              uint32_t type, int32_t r0, int32_t r1, int32_t* textureWidth,
+                              int32_t* textureHeight, int32_t flag) {
+    gRequests.push_back({width, height, internalFormat});
+    return gHostCreateImage(host, rc, width, height, internalFormat, format, type, r0, r1,
+                            textureWidth, textureHeight, flag);
+}
+
+TEST_F(WaveletTransform, FullHdAnalysisPadsOnceAndRunsTenPasses) {
+    HostImage in = makeFilledImage(1920, 1080, std::vector<float>(size_t(1920) * 1080 * 4, 0.5f));
+    gRequests.clear();
+    gHostCreateImage = host().api().CreateImage;
+    host().api().CreateImage = &recordingCreateImage;
+    const int drawsBefore = drawsRecorded();
+    HostImage analysed = Plugin::analysisForwardTransform(call(), in, 0);
+    host().api().CreateImage = gHostCreateImage;
+
+    EXPECT_EQ(drawsRecorded() - drawsBefore, 11) << "one padding pass and ten analysis passes";
+    ASSERT_EQ(gRequests.size(), 2u);
+    for (const ImageRequest& r : gRequests) {
+        EXPECT_EQ(r.width, 1920);
+        EXPECT_EQ(r.height, 1088);
+        EXPECT_EQ(r.internalFormat, GLuint(GL_RGBA16F));
+    }
+    EXPECT_EQ(analysed.width, 1920);
+    EXPECT_EQ(analysed.height, 1088);
+    expectAttached(analysed, 0);
+    // A constant picture: each level doubles the approximation (the low taps sum to
+    // sqrt 2 per direction) and leaves no detail, so level 5's LL is 60 x 34 texels of
+    // 0.5 x 32 and everything beside it is 0. Ten half-float stores may each lose 2^-10.
+    const std::vector<float> out = read(analysed, 0, 121, 69);
+    auto at = [&](int x, int y) { return out[(size_t(y) * 121 + size_t(x)) * 4]; };
+    for (auto [x, y] : {std::pair{0, 0}, {59, 0}, {0, 33}, {59, 33}, {30, 17}}) {
+        EXPECT_NEAR(at(x, y), 16.0f, 16.0f * 10.0f * std::ldexp(1.0f, -10)) << x << ", " << y;
+    }
+    for (auto [x, y] : {std::pair{60, 0}, {119, 33}, {0, 34}, {59, 67}, {60, 34}, {120, 68}}) {
+        EXPECT_NEAR(at(x, y), 0.0f, 0.02f) << x << ", " << y;
+    }
+    release(in);
+    release(analysed);
+}
+
+TEST_F(WaveletTransform, OneTexelWideInputIsCopiedWithoutAnyPass) {
+    const std::vector<float> rgba = {0.125f, 0.25f, 0.5f,  1.0f, 0.75f, 0.375f,
+                                     1.5f,   0.5f,  -2.0f, 0.0f, 4.0f,  0.25f};
+    HostImage in = makeFilledImage(1, 3, rgba);
+    const int drawsBefore = drawsRecorded();
+    HostImage analysed = Plugin::analysisForwardTransform(call(), in, 0);
+    EXPECT_EQ(drawsRecorded() - drawsBefore, 1) << "the final copy only";
+    EXPECT_EQ(analysed.width, 1);
+    EXPECT_EQ(analysed.height, 3);
+    EXPECT_EQ(read(analysed), rgba);
+    release(in);
+    release(analysed);
+}
+
+TEST_F(WaveletTransform, MethodChoosesTheProgramsAndAnyOtherValueIsSymlets) {
+    const std::pair<int, const char*> choices[] = {
+        {0, "haar"},     {1, "daubechies4"}, {2, "daubechies8"}, {3, "daubechies16"},
+        {4, "symlet16"}, {7, "symlet16"},    {-1, "symlet16"}};
+    for (const auto& [method, stem] : choices) {
+        useMethod(method);
+        HostImage in = makeFilledImage(4, 4, std::vector<float>(64, 0.5f));
+        HostImage out = Plugin::makeImage(call(), 4, 4, GL_RGBA16F);
+        PassChain chain(call(), &in, &out, false);
+        Plugin::decomposeWavelet(call(), chain, 1);
+        EXPECT_EQ(currentProgram(), GLuint(effect().programId(std::string(stem) + "Dec")))
+            << method;
+        const int drawsBefore = drawsRecorded();
+        Plugin::reconstructWavelet(call(), chain, 0);
+        EXPECT_EQ(drawsRecorded(), drawsBefore) << "no level, no pass";
+        EXPECT_EQ(currentProgram(), GLuint(effect().programId(std::string(stem) + "Rec")))
+            << method;
+        chain.finish();
+        release(in);
+        release(out);
+    }
+}
+
+// A layer above level 0 whose size is already a multiple of 2^L: the analysis must start
+// from that level, not from level 0 at the same corner.
+TEST_F(WaveletTransform, ALevelThatNeedsNoPaddingIsStillReadAtItsOwnLevel) {
+    HostImage in = Plugin::makeImageLike(call(), 128, 64, true, 1);
+    const std::vector<float> level0 = test::randomRgba(128, 64, 3, 0.0f, 1.0f);
+    std::vector<float> level1 = test::randomRgba(64, 32, 4, 0.0f, 1.0f);
+    for (size_t i = 3; i < level1.size(); i += 4) level1[i] = 1.0f;
+    ASSERT_TRUE(images().upload(in.texture, 0, 128, 64, level0.data()));
+    ASSERT_TRUE(images().upload(in.texture, 1, 64, 32, level1.data()));
+    useMethod(1);
+    for (bool ownImage : {true, false}) {
+        HostImage analysed{};
+        if (ownImage) {
+            analysed = Plugin::makeImage(call(), 64, 32, GL_RGBA16F);
+            Plugin::forwardTransform(call(), in, analysed, 1);
+        } else {
+            analysed = Plugin::analysisForwardTransform(call(), in, 1);
+        }
+        ASSERT_EQ(analysed.width, 64);
+        ASSERT_EQ(analysed.height, 32);
+        HostImage back = reconstruct(*this, call(), analysed, 5);
+        const std::vector<float> out = read(back);
+        for (size_t i = 0; i < out.size(); ++i) {
+            ASSERT_NEAR(out[i], level1[i], roundTripTolerance(5))
+                << (ownImage ? "forward" : "analysis") << i;
+        }
+        release(analysed);
+        release(back);
+    }
+    release(in);
+}
+
+}  // namespace
