@@ -124,6 +124,9 @@ void HostGl::beginCall() {
 
 void HostGl::endCall() {
     context_.makeCurrent();
+    // The interface has no call that deletes a vertex array and an effect makes one per
+    // draw, so the host reclaims them when the call returns, as the editor does.
+    objects_.deleteVertexArrays();
     lastDiff_ = diffHostGlState(expected_, reliedOnPart(captureHostGlState()));
 }
 

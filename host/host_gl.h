@@ -40,7 +40,7 @@ public:
     // Points the render context at the host's images and matrices.
     void describeTo(RenderContext& context);
 
-    // Around each module call.
+    // Around each module call. endCall also deletes the vertex arrays made during the call.
     void beginCall();
     void endCall();
     // What the last call left different from the state the host relies on (empty: fine).

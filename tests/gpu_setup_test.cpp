@@ -31,6 +31,7 @@ void expectHostStateRestored(Host& host) {
     for (const std::string& line : host.gl()->lastStateDifferences()) ADD_FAILURE() << line;
     EXPECT_EQ(host.gl()->lentImages().outstanding(), 0);
     EXPECT_EQ(host.gl()->objects().buffersOutstanding(), 0);
+    EXPECT_EQ(host.gl()->objects().vertexArraysOutstanding(), 0);
     EXPECT_EQ(host.hostErrors(), 0);
 }
 

@@ -39,6 +39,7 @@ void PluginGlTest::stopHost() {
     for (const std::string& line : host_->gl()->lastStateDifferences()) ADD_FAILURE() << line;
     EXPECT_EQ(images().outstanding(), 0) << "images lent and not given back";
     EXPECT_EQ(host_->gl()->objects().buffersOutstanding(), 0) << "vertex buffers not deleted";
+    EXPECT_EQ(host_->gl()->objects().vertexArraysOutstanding(), 0) << "reclaimed by the host";
     EXPECT_EQ(host_->hostErrors(), 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glUseProgram(0);

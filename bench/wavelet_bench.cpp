@@ -1,0 +1,283 @@
+// Timings of the plug-in's full-frame passes at 1920 x 1080 in half floats, each against a
+// plain "glCopy" pass measured in the same run: the ratio says what a pass costs beyond what
+// the GL charges for touching every pixel at all, which stays comparable across machines.
+//
+// Every timed iteration ends with glFinish, and only the time up to its return is counted
+// (manual timing), so queued work is paid for and untimed set-up work is not.
+//
+// Usage: wavelet_bench [--gl=software|hardware|auto] [Google Benchmark flags]
+#include <GL/glew.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/bench_host.h"
+#include "denoise/colour_conversion.h"
+#include "denoise/wavelet_filters.h"
+#include "denoise/wavelet_transform.h"
+#include "gl/host_image.h"
+#include "gl/pass_chain.h"
+#include "gl/render_target.h"
+#include "gl/standard_passes.h"
+#include "host/egl_context.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+// The frame height padded for five levels, as the plug-in transforms it.
+const int kPaddedHeight = Plugin::paddedWaveletSize(kHeight, Plugin::kMaxWaveletLevels);
+constexpr const char* kFloorName = "glCopy";
+
+// In "method" value order.
+constexpr std::array<const char*, 5> kWaveletLabels = {"Haar", "Daubechies4", "Daubechies8",
+                                                       "Daubechies16", "Symlets16"};
+static_assert(kWaveletLabels.size() == Plugin::kWavelets.size());
+
+bench::BenchHost* gHost = nullptr;
+
+using Clock = std::chrono::steady_clock;
+
+// `setUp` runs untimed, `work` timed up to glFinish's return. One untimed round comes first:
+// drivers build a program's machine code at its first draw (llvmpipe notably), and a slow
+// benchmark may run a single timed iteration.
+template <class SetUp, class Work>
+void timeIterations(benchmark::State& state, SetUp setUp, Work work) {
+    setUp();
+    work();
+    glFinish();
+    for (auto _ : state) {
+        setUp();
+        gHost->dropVertexArrays();
+        glFinish();
+        const Clock::time_point start = Clock::now();
+        work();
+        glFinish();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+}
+
+void nothing() {}
+
+Plugin::HostImageLease lease(const HostImage& image) {
+    return Plugin::HostImageLease(gHost->call(), image);
+}
+
+Plugin::HostImageLease blank(int width, int height) {
+    return lease(Plugin::makeImage(gHost->call(), width, height, GL_RGBA16F));
+}
+
+void copyFloor(benchmark::State& state) {
+    const Plugin::HostCall call = gHost->call();
+    Plugin::HostImageLease src = lease(gHost->makeFilledImage(kWidth, kHeight));
+    Plugin::HostImageLease dst = blank(kWidth, kHeight);
+    timeIterations(state, nothing, [&] { Plugin::copyImage(call, src.image(), dst.image()); });
+}
+
+void colourRoundTrip(benchmark::State& state) {
+    const Plugin::HostCall call = gHost->call();
+    Plugin::HostImageLease src = lease(gHost->makeFilledImage(kWidth, kHeight));
+    Plugin::HostImageLease yuv = blank(kWidth, kHeight);
+    Plugin::HostImageLease dst = blank(kWidth, kHeight);
+    timeIterations(state, nothing, [&] {
+        Plugin::renderRGBToYUV(call, src.image(), yuv.image());
+        Plugin::renderYUVToRGB(call, yuv.image(), dst.image());
+    });
+}
+
+void padding(benchmark::State& state) {
+    const Plugin::HostCall call = gHost->call();
+    Plugin::HostImageLease src = lease(gHost->makeFilledImage(kWidth, kHeight));
+    Plugin::HostImageLease dst = blank(kWidth, kPaddedHeight);
+    // padImage leaves its program and bindings in place; a caller puts the host's back.
+    timeIterations(
+        state, [&] { Plugin::restoreHostBindings(call); },
+        [&] { Plugin::padImage(call, src.image(), dst.image(), 0, 0, Plugin::kPadCopy); });
+}
+
+// Which wavelet passes one iteration runs on a chain over the padded frame.
+enum class Transform { Analysis1, Synthesis1, Full5 };
+
+void runTransform(const Plugin::HostCall& call, Plugin::PassChain& chain, Transform transform) {
+    switch (transform) {
+        case Transform::Analysis1:
+            Plugin::decomposeWavelet(call, chain, 1);
+            break;
+        case Transform::Synthesis1:
+            Plugin::reconstructWavelet(call, chain, 1);
+            break;
+        case Transform::Full5:
+            Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels);
+            Plugin::reconstructWavelet(call, chain, Plugin::kMaxWaveletLevels);
+            break;
+    }
+}
+
+// One-level coefficients of the pristine frame, so synthesis reads what it would in a render.
+void analyseOnce(const Plugin::HostCall& call, HostImage& image, HostImage& scratch) {
+    Plugin::PassChain chain(call, &image, &scratch, true);
+    Plugin::decomposeWavelet(call, chain, 1);
+}
+
+// The chain borrows its input as the second buffer and finish() is never called: an even
+// number of passes ends back in the input, and finish() would add a copy that a render
+// spends only once per transform. The input is restored, untimed, before every iteration
+// so that no iteration feeds on the previous one's coefficients.
+void waveletTransform(benchmark::State& state, int method, Transform transform) {
+    if (!gHost->chooseMethod(method)) {
+        state.SkipWithError("the host did not report the chosen \"method\" back");
+        return;
+    }
+    const Plugin::HostCall call = gHost->call();
+    Plugin::HostImageLease pristine = lease(gHost->makeFilledImage(kWidth, kPaddedHeight));
+    Plugin::HostImageLease work = blank(kWidth, kPaddedHeight);
+    Plugin::HostImageLease other = blank(kWidth, kPaddedHeight);
+    if (transform == Transform::Synthesis1) analyseOnce(call, pristine.image(), other.image());
+    timeIterations(
+        state, [&] { Plugin::copyImage(call, pristine.image(), work.image()); },
+        [&] {
+            Plugin::PassChain chain(call, &work.image(), &other.image(), true);
+            runTransform(call, chain, transform);
+        });
+}
+
+void configure(benchmark::internal::Benchmark* b) {
+    b->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
+void registerBenchmarks() {
+    const std::string padded = std::to_string(kWidth) + "x" + std::to_string(kPaddedHeight);
+    configure(benchmark::RegisterBenchmark(kFloorName, copyFloor));
+    configure(benchmark::RegisterBenchmark("colourRoundTrip", colourRoundTrip));
+    configure(benchmark::RegisterBenchmark(("padImage/" + padded).c_str(), padding));
+    const std::pair<const char*, Transform> transforms[] = {{"analysis1", Transform::Analysis1},
+                                                            {"synthesis1", Transform::Synthesis1},
+                                                            {"full5", Transform::Full5}};
+    for (int method = 0; method < int(kWaveletLabels.size()); ++method) {
+        for (const auto& [name, transform] : transforms) {
+            const std::string label = std::string(name) + "/" + kWaveletLabels[size_t(method)];
+            configure(
+                benchmark::RegisterBenchmark(label.c_str(), waveletTransform, method, transform));
+        }
+    }
+}
+
+// Shows Google Benchmark's table and keeps each benchmark's time per iteration for the ratio
+// table: the "median" aggregate when repetitions report one, else the median of the runs.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
+            // The registered name, without the "/manual_time" suffix.
+            const std::string& name = run.run_name.function_name;
+            if (!has(name)) order_.push_back(name);
+            (median ? medians_ : times_)[name].push_back(milliseconds(run));
+        }
+    }
+
+    double medianMs(const std::string& name) const {
+        if (auto it = medians_.find(name); it != medians_.end()) return it->second.front();
+        std::vector<double> v = times_.at(name);
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n % 2 == 1 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+    }
+    const std::vector<std::string>& order() const { return order_; }
+    bool has(const std::string& name) const {
+        return times_.count(name) != 0 || medians_.count(name) != 0;
+    }
+
+private:
+    // With manual timing the real time is the sum of the iteration times set; an aggregate
+    // holds that statistic of its runs' sums, with their iteration count.
+    static double milliseconds(const Run& run) {
+        const double iterations = double(std::max<benchmark::IterationCount>(run.iterations, 1));
+        return 1e3 * run.real_accumulated_time / iterations;
+    }
+
+    std::vector<std::string> order_;
+    std::map<std::string, std::vector<double>> times_;
+    std::map<std::string, std::vector<double>> medians_;
+};
+
+void printRatios(const RatioReporter& reporter) {
+    const bool haveFloor = reporter.has(kFloorName);
+    const double floor = haveFloor ? reporter.medianMs(kFloorName) : 0.0;
+    std::printf("\n%-32s %12s %12s\n", "benchmark", "ms", "x glCopy");
+    for (const std::string& name : reporter.order()) {
+        const double ms = reporter.medianMs(name);
+        if (haveFloor) {
+            std::printf("%-32s %12.3f %12.2f\n", name.c_str(), ms, ms / floor);
+        } else {
+            std::printf("%-32s %12.3f %12s\n", name.c_str(), ms, "n/a");
+        }
+    }
+    if (!haveFloor) std::printf("(no %s run: no ratios)\n", kFloorName);
+}
+
+// Takes --gl=WORD out of argv (Google Benchmark rejects flags it does not know).
+kestrel::GlBackend takeGlFlag(int& argc, char** argv) {
+    kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--gl=", 0) == 0) {
+            backend = kestrel::parseGlBackend(arg.substr(5));
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return backend;
+}
+
+int runAll(kestrel::GlBackend backend) {
+    bench::BenchHost host(backend, kWidth, kHeight);
+    gHost = &host;
+    std::printf("GL renderer: %s\n", host.describeRenderer().c_str());
+    std::printf("frame %dx%d, GL_RGBA16F; each iteration ends with glFinish\n", kWidth, kHeight);
+    std::fflush(stdout);
+    registerBenchmarks();
+    RatioReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                                 : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printRatios(reporter);
+    const int errors = host.finish();
+    gHost = nullptr;
+    return errors == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
+    try {
+        backend = takeGlFlag(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "wavelet_bench: --gl: " << e.what() << '\n';
+        return 2;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    try {
+        return runAll(backend);
+    } catch (const std::exception& e) {
+        std::cerr << "wavelet_bench: " << e.what() << '\n';
+        return 1;
+    }
+}

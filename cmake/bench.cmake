@@ -1,0 +1,9 @@
+# Benchmarks of the plug-in's passes on our host's GL context. CI builds them so that they
+# keep compiling; they are run by hand (see docs/benchmarks.md).
+find_package(benchmark REQUIRED)
+
+add_executable(wavelet_bench bench/wavelet_bench.cpp bench/bench_host.cpp)
+target_link_libraries(wavelet_bench PRIVATE ruvovav_plugin_objects kestrel_host
+                      benchmark::benchmark)
+target_compile_definitions(wavelet_bench PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
+add_dependencies(wavelet_bench Ruvovav)
