@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "gl/gpu_setup.h"
@@ -15,17 +16,21 @@
 namespace bench {
 namespace {
 
-// Generated once per size: uploads then cost only the copy, not the random numbers.
-const std::vector<float>& pseudoRandomRgba(int width, int height) {
+// Generated once, grown when a caller needs more: uploads then cost only the copy, not the
+// random numbers. A longer run of the same generator keeps the values already handed out.
+const float* pseudoRandomValues(size_t count) {
     static std::vector<float> values;
-    const size_t count = size_t(4) * size_t(width) * size_t(height);
     if (values.size() < count) {
         std::mt19937 generator(7);
         std::uniform_real_distribution<float> value(0.0f, 1.0f);
         values.resize(count);
         for (float& v : values) v = value(generator);
     }
-    return values;
+    return values.data();
+}
+
+size_t rgbaCount(int width, int height) {
+    return size_t(4) * size_t(width) * size_t(height);
 }
 
 }  // namespace
@@ -54,7 +59,26 @@ BenchHost::~BenchHost() {
 HostImage BenchHost::makeFilledImage(int width, int height) {
     HostImage image = Plugin::makeImage(call(), width, height, GL_RGBA16F);
     host_->gl()->lentImages().upload(image.texture, 0, width, height,
-                                     pseudoRandomRgba(width, height).data());
+                                     pseudoRandomValues(rgbaCount(width, height)));
+    return image;
+}
+
+HostImage BenchHost::makePyramid(int width, int height) {
+    const uint32_t texture =
+        host_->api().CreateImage(host_->handle(), &host_->renderContext(), width, height,
+                                 GL_RGBA16F, GL_RGBA, GL_FLOAT, 0, 0, nullptr, nullptr, 1);
+    HostImage image{};
+    if (texture == 0 || !host_->gl()->lentImages().describe(texture, &image)) {
+        throw std::runtime_error("the host lent no mip-mapped image");
+    }
+    return image;
+}
+
+HostImage BenchHost::makeFilledPyramid(int width, int height, int variant) {
+    HostImage image = makePyramid(width, height);
+    const size_t shift = rgbaCount(width, variant);
+    host_->gl()->lentImages().upload(image.texture, 0, width, height,
+                                     pseudoRandomValues(shift + rgbaCount(width, height)) + shift);
     return image;
 }
 

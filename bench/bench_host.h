@@ -9,9 +9,9 @@
 #include <string>
 
 #include "gl/effect_data.h"
-#include "gl/host_call.h"
 #include "host/host.h"
 #include "host/plugin_module.h"
+#include "plugin/host_call.h"
 
 namespace bench {
 
@@ -28,6 +28,12 @@ public:
 
     // A half-float image lent by the host, filled with fixed pseudo-random values in [0, 1).
     HostImage makeFilledImage(int width, int height);
+    // A half-float image with a full mip chain, as the plug-in asks for a frame's pyramid;
+    // its contents are undefined.
+    HostImage makePyramid(int width, int height);
+    // As makePyramid, level 0 filled as makeFilledImage fills, shifted by `variant` rows so
+    // that the frames of a window differ.
+    HostImage makeFilledPyramid(int width, int height, int variant);
     // Sets the host's "method" choice; false when the plug-in would read back another value.
     bool chooseMethod(int value);
     // The host reclaims the per-draw vertex arrays only when a call returns; dropping them between

@@ -1,4 +1,5 @@
-// Timings of the plug-in's full-frame passes at 1920 x 1080 in half floats, each against a
+// Timings of the plug-in's passes at 1920 x 1080 in half floats (the wavelet transforms, the
+// noise removal, the frequency pyramid and the temporal Haar transform), each against a
 // plain "glCopy" pass measured in the same run: the ratio says what a pass costs beyond what
 // the GL charges for touching every pixel at all, which stays comparable across machines.
 //
@@ -17,10 +18,12 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/bench_host.h"
 #include "denoise/colour_conversion.h"
+#include "denoise/noise_removal.h"
 #include "denoise/wavelet_filters.h"
 #include "denoise/wavelet_transform.h"
 #include "gl/host_image.h"
@@ -28,6 +31,10 @@
 #include "gl/render_target.h"
 #include "gl/standard_passes.h"
 #include "host/egl_context.h"
+#include "params/parameter_ids.h"
+#include "render/frame_pyramid.h"
+#include "render/frequency_pyramid.h"
+#include "render/temporal_transform.h"
 
 namespace {
 
@@ -36,6 +43,8 @@ constexpr int kHeight = 1080;
 // The frame height padded for five levels, as the plug-in transforms it.
 const int kPaddedHeight = Plugin::paddedWaveletSize(kHeight, Plugin::kMaxWaveletLevels);
 constexpr const char* kFloorName = "glCopy";
+// The frequency layer whose thresholds the noise removal rows apply.
+constexpr int kNoiseLayer = 0;
 
 // In "method" value order.
 constexpr std::array<const char*, 5> kWaveletLabels = {"Haar", "Daubechies4", "Daubechies8",
@@ -43,6 +52,9 @@ constexpr std::array<const char*, 5> kWaveletLabels = {"Haar", "Daubechies4", "D
 static_assert(kWaveletLabels.size() == Plugin::kWavelets.size());
 
 bench::BenchHost* gHost = nullptr;
+// Passes per iteration that each draw over the whole target, for the per-pass column; rows
+// whose draws shrink with the level (pyramid, temporal) have none.
+std::map<std::string, int> gPasses;
 
 using Clock = std::chrono::steady_clock;
 
@@ -149,24 +161,152 @@ void waveletTransform(benchmark::State& state, int method, Transform transform) 
         });
 }
 
+// Thresholds of layer 0 for every level, band and channel, 15 to 35 percent, softness 50:
+// against the noise's coefficients (mean magnitude about 0.25) that removes about a fifth,
+// scales most and keeps some, so every branch of the rule runs. False when the plug-in
+// would read back something else.
+bool setNoiseThresholds() {
+    kestrel::ParameterStore& parameters = gHost->host().parameters();
+    for (int level = 1; level <= Plugin::kMaxWaveletLevels; ++level) {
+        for (int band = 0; band < 3; ++band) {
+            for (int c = 0; c < 3; ++c) {
+                const double percent = 15.0 + 5.0 * band + 5.0 * c;
+                parameters.set(Plugin::ids::threshold(c, kNoiseLayer, band, level), 0, {percent},
+                               0);
+            }
+        }
+    }
+    parameters.set(Plugin::ids::kSoftThresholding, 0, {50.0}, 0);
+    const Plugin::NoiseRemovalSettings read =
+        Plugin::readNoiseRemovalSettings(gHost->call(), kNoiseLayer, Plugin::kMaxWaveletLevels);
+    return read.halfSoftness == 0.25f && read.thresholds[2].back().z > 0.34f;
+}
+
+// Five-level coefficients of the filled padded frame, with the host's current "method".
+Plugin::HostImageLease decomposedNoise(const Plugin::HostCall& call) {
+    Plugin::HostImageLease coefficients = lease(gHost->makeFilledImage(kWidth, kPaddedHeight));
+    Plugin::HostImageLease other = blank(kWidth, kPaddedHeight);
+    {
+        Plugin::PassChain chain(call, &coefficients.image(), &other.image(), true);
+        Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels);
+        if (chain.currentSource() != &coefficients.image()) {
+            Plugin::copyImage(call, *chain.currentSource(), coefficients.image());
+        }
+    }
+    Plugin::restoreHostBindings(call);
+    return coefficients;
+}
+
+// The pass reads the coefficients and writes another image, so nothing needs restoring; the
+// estimate is a copy of the coefficients (a render's is another decomposition of the frame).
+void noiseRemoval(benchmark::State& state, int levels) {
+    if (!gHost->chooseMethod(0)) {
+        state.SkipWithError("the host did not report the chosen \"method\" back");
+        return;
+    }
+    if (!setNoiseThresholds()) {
+        state.SkipWithError("the plug-in did not read the thresholds back");
+        return;
+    }
+    const Plugin::HostCall call = gHost->call();
+    Plugin::HostImageLease coefficients = decomposedNoise(call);
+    Plugin::HostImageLease estimate = blank(kWidth, kPaddedHeight);
+    Plugin::copyImage(call, coefficients.image(), estimate.image());
+    Plugin::HostImageLease brightness = lease(gHost->makeFilledImage(kWidth, kHeight));
+    Plugin::HostImageLease output = blank(kWidth, kPaddedHeight);
+    const Plugin::plugin_glsl_types::genVec3<float> removal = {0.8f, 1.0f, 1.0f};
+    // The pass leaves its program and bindings in place; a caller puts the host's back.
+    timeIterations(
+        state, [&] { Plugin::restoreHostBindings(call); },
+        [&] {
+            Plugin::PassChain chain(call, &coefficients.image(), &output.image(), true);
+            Plugin::renderNoiseRemoval(call, chain, brightness.image(), 0, estimate.image(),
+                                       kNoiseLayer, levels, removal);
+        });
+    Plugin::restoreHostBindings(call);
+    call.effect().releaseProgram();
+}
+
+// Split then collapse, in place. Level 0 is restored from a pristine copy, untimed, before
+// every iteration (the split rebuilds the levels above it).
+void frequencyPyramid(benchmark::State& state) {
+    const Plugin::HostCall call = gHost->call();
+    const int layers = Plugin::frequencyLayerCount(kWidth, kHeight);
+    Plugin::HostImageLease pristine = lease(gHost->makeFilledImage(kWidth, kHeight));
+    Plugin::HostImageLease image = lease(gHost->makePyramid(kWidth, kHeight));
+    timeIterations(
+        state, [&] { Plugin::copyImage(call, pristine.image(), image.image()); },
+        [&] {
+            Plugin::decomposeFrequencies(call, image.image(), layers);
+            Plugin::collapseFrequencies(call, image.image(), layers);
+        });
+}
+
+// Forward then inverse over a window of split frames, in place. Every level of every frame
+// is restored from pristine pyramids, untimed, before every iteration, and the window's
+// records are put back in time order (the transform reorders them).
+void temporalHaar(benchmark::State& state, int frames) {
+    const Plugin::HostCall call = gHost->call();
+    const int layers = Plugin::frequencyLayerCount(kWidth, kHeight);
+    std::vector<Plugin::HostImageLease> pristine;
+    std::vector<Plugin::HostImageLease> work;
+    for (int i = 0; i < frames; ++i) {
+        pristine.push_back(lease(gHost->makeFilledPyramid(kWidth, kHeight, i)));
+        Plugin::decomposeFrequencies(call, pristine.back().image(), layers);
+        work.push_back(lease(gHost->makePyramid(kWidth, kHeight)));
+    }
+    Plugin::FrameWindow window;
+    timeIterations(
+        state,
+        [&] {
+            window.clear();
+            for (size_t i = 0; i < work.size(); ++i) {
+                for (int level = 0; level <= layers; ++level) {
+                    Plugin::copyImageLevel(call, pristine[i].image(), work[i].image(), level,
+                                           level);
+                }
+                window.push_back({work[i].image()});
+            }
+        },
+        [&] {
+            Plugin::temporalForward(call, window, layers, 0);
+            Plugin::temporalInverse(call, window, layers, 0);
+        });
+}
+
 void configure(benchmark::internal::Benchmark* b) {
     b->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
+// Registers `function(state, args...)` as `name`; `passes` > 0 gives it a per-pass ratio.
+template <class Function, class... Args>
+void add(const std::string& name, int passes, Function function, Args... args) {
+    configure(benchmark::RegisterBenchmark(name.c_str(), function, args...));
+    if (passes > 0) gPasses[name] = passes;
+}
+
 void registerBenchmarks() {
     const std::string padded = std::to_string(kWidth) + "x" + std::to_string(kPaddedHeight);
-    configure(benchmark::RegisterBenchmark(kFloorName, copyFloor));
-    configure(benchmark::RegisterBenchmark("colourRoundTrip", colourRoundTrip));
-    configure(benchmark::RegisterBenchmark(("padImage/" + padded).c_str(), padding));
-    const std::pair<const char*, Transform> transforms[] = {{"analysis1", Transform::Analysis1},
-                                                            {"synthesis1", Transform::Synthesis1},
-                                                            {"full5", Transform::Full5}};
+    add(kFloorName, 1, copyFloor);
+    add("colourRoundTrip", 2, colourRoundTrip);
+    add("padImage/" + padded, 1, padding);
+    const std::tuple<const char*, Transform, int> transforms[] = {
+        {"analysis1", Transform::Analysis1, 2},
+        {"synthesis1", Transform::Synthesis1, 2},
+        {"full5", Transform::Full5, 4 * Plugin::kMaxWaveletLevels}};
     for (int method = 0; method < int(kWaveletLabels.size()); ++method) {
-        for (const auto& [name, transform] : transforms) {
-            const std::string label = std::string(name) + "/" + kWaveletLabels[size_t(method)];
-            configure(
-                benchmark::RegisterBenchmark(label.c_str(), waveletTransform, method, transform));
+        for (const auto& [name, transform, passes] : transforms) {
+            add(std::string(name) + "/" + kWaveletLabels[size_t(method)], passes, waveletTransform,
+                method, transform);
         }
+    }
+    for (int levels : {1, Plugin::kMaxWaveletLevels}) {
+        add("noiseRemoval/levels" + std::to_string(levels), levels, noiseRemoval, levels);
+    }
+    const int layers = Plugin::frequencyLayerCount(kWidth, kHeight);
+    add("frequencyPyramid/layers" + std::to_string(layers), 0, frequencyPyramid);
+    for (int frames : {4, 8}) {
+        add("temporalHaar/frames" + std::to_string(frames), 0, temporalHaar, frames);
     }
 }
 
@@ -217,16 +357,23 @@ private:
 void printRatios(const RatioReporter& reporter) {
     const bool haveFloor = reporter.has(kFloorName);
     const double floor = haveFloor ? reporter.medianMs(kFloorName) : 0.0;
-    std::printf("\n%-32s %12s %12s\n", "benchmark", "ms", "x glCopy");
+    std::printf("\n%-32s %12s %12s %12s\n", "benchmark", "ms", "x glCopy", "per pass");
     for (const std::string& name : reporter.order()) {
         const double ms = reporter.medianMs(name);
-        if (haveFloor) {
-            std::printf("%-32s %12.3f %12.2f\n", name.c_str(), ms, ms / floor);
+        if (!haveFloor) {
+            std::printf("%-32s %12.3f %12s %12s\n", name.c_str(), ms, "n/a", "n/a");
+            continue;
+        }
+        const auto passes = gPasses.find(name);
+        if (passes != gPasses.end()) {
+            std::printf("%-32s %12.3f %12.2f %12.2f\n", name.c_str(), ms, ms / floor,
+                        ms / floor / passes->second);
         } else {
-            std::printf("%-32s %12.3f %12s\n", name.c_str(), ms, "n/a");
+            std::printf("%-32s %12.3f %12.2f %12s\n", name.c_str(), ms, ms / floor, "-");
         }
     }
     if (!haveFloor) std::printf("(no %s run: no ratios)\n", kFloorName);
+    std::printf("(per pass: x glCopy over the whole-target passes of one iteration)\n");
 }
 
 // Takes --gl=WORD out of argv (Google Benchmark rejects flags it does not know).

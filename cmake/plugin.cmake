@@ -4,9 +4,11 @@ add_library(ruvovav_plugin_objects OBJECT
   plugin/descriptor.cpp
   plugin/notify.cpp
   denoise/colour_conversion.cpp
+  denoise/noise_removal.cpp
   denoise/wavelet_filters.cpp
   denoise/wavelet_programs.cpp
   denoise/wavelet_transform.cpp
+  gl/blend_state.cpp
   gl/effect_data.cpp
   gl/effect_data_access.cpp
   gl/fx_shader.cpp
@@ -22,9 +24,12 @@ add_library(ruvovav_plugin_objects OBJECT
   gl/render_target.cpp
   gl/shader_log.cpp
   gl/standard_passes.cpp
+  render/frequency_pyramid.cpp
+  render/temporal_transform.cpp
   params/declare_parameters.cpp
   params/parameter_declarer.cpp
   params/text_format.cpp
+  params/threshold_settings.cpp
 )
 target_include_directories(ruvovav_plugin_objects PUBLIC ${PROJECT_SOURCE_DIR})
 set_target_properties(ruvovav_plugin_objects PROPERTIES

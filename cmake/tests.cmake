@@ -39,10 +39,23 @@ add_test(NAME module_exports_only_entry_points
 add_executable(plugin_gl_test
   tests/plugin_gl_fixture.cpp
   tests/colour_conversion_test.cpp
+  tests/frequency_pyramid_test.cpp
+  tests/noise_removal_test.cpp
   tests/standard_passes_test.cpp
-  tests/wavelet_transform_test.cpp)
+  tests/wavelet_transform_test.cpp
+  tests/temporal_transform_test.cpp)
 target_link_libraries(plugin_gl_test PRIVATE ruvovav_plugin_objects kestrel_host GTest::gtest_main)
 target_compile_definitions(plugin_gl_test PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
 target_include_directories(plugin_gl_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 add_dependencies(plugin_gl_test Ruvovav)
 gtest_discover_tests(plugin_gl_test DISCOVERY_TIMEOUT 60)
+
+# The threshold settings, linked directly and driven through our host's parameter store.
+add_executable(threshold_settings_test tests/threshold_settings_test.cpp)
+target_link_libraries(threshold_settings_test PRIVATE
+  ruvovav_plugin_objects kestrel_host GTest::gtest_main)
+target_compile_definitions(threshold_settings_test PRIVATE
+  RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
+target_include_directories(threshold_settings_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+add_dependencies(threshold_settings_test Ruvovav)
+gtest_discover_tests(threshold_settings_test DISCOVERY_TIMEOUT 60)

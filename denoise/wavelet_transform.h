@@ -8,7 +8,7 @@
 // level, the approximation LL). Synthesis runs the passes in reverse.
 #pragma once
 
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "gl/pass_chain.h"
 #include "plugin/host_api.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

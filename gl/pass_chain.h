@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "gl/quad_draw.h"
 #include "plugin/host_api.h"
 

@@ -3,6 +3,8 @@
 #include "denoise/wavelet_filters.h"
 #include "denoise/wavelet_programs.h"
 #include "shaders/colour_programs.h"
+#include "shaders/noise_removal_program.h"
+#include "shaders/pyramid_programs.h"
 #include "shaders/standard_programs.h"
 
 namespace Plugin {
@@ -25,11 +27,14 @@ struct ProgramRow {
 constexpr ProgramRow kProgramRows[] = {
     {"RGBToYUV", RowKind::Standard, shaders::rgbToYuvFragment},
     {"YUVToRGB", RowKind::Standard, shaders::yuvToRgbFragment},
+    {"ImageFrequencyDecomposition", RowKind::Standard, shaders::frequencyDecompositionFragment},
+    {"bicubicCopy", RowKind::Standard, shaders::bicubicCopyFragment},
     {"glCopy", RowKind::SharedCopy, [] { return std::string(shaders::kCopyFragment); }},
     {"copyPaddedImage", RowKind::Standard,
      [] { return std::string(shaders::kCopyPaddedFragment); }},
     {"singleColor", RowKind::PositionOnly,
      [] { return std::string(shaders::kSingleColourFragment); }},
+    {"noiseRemoval", RowKind::Standard, [] { return std::string(shaders::kNoiseRemovalFragment); }},
     {"haar", RowKind::WaveletPair, nullptr, &kWavelets[0]},
     {"daubechies4", RowKind::WaveletPair, nullptr, &kWavelets[1]},
     {"daubechies8", RowKind::WaveletPair, nullptr, &kWavelets[2]},

@@ -8,7 +8,7 @@
 
 #include <GL/glew.h>
 
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

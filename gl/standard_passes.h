@@ -6,7 +6,7 @@
 // caller that composites sets that state around the call.
 #pragma once
 
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

@@ -159,6 +159,9 @@ std::vector<float> ImagePool::readBack(uint32_t texture, int level, int width, i
     Framebuffer framebuffer;
     framebuffer.attachForReading(texture, level);
     std::vector<float> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    // llvmpipe can hand back a level before draws queued into it through another
+    // framebuffer have landed; waiting for them costs nothing a test or a tool would notice.
+    glFinish();
     glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, pixels.data());
     return pixels;
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "gl/effect_data.h"
-#include "gl/host_call.h"
+#include "plugin/host_call.h"
 #include "host/host.h"
 
 namespace test {

@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "gl/program_table.h"
+#include "tests/expected_registry.h"
 #include "tests/glsl_strict.h"
 
 namespace {
 
-// Registration order: the colour conversions, the shared copy, the padding copy, the flat
-// colour, then each wavelet's analysis and synthesis.
-const std::vector<std::string> kExpectedOrder = {
-    "RGBToYUV",       "YUVToRGB",        "glCopy",          "copyPaddedImage", "singleColor",
-    "haarDec",        "haarRec",         "daubechies4Dec",  "daubechies4Rec",  "daubechies8Dec",
-    "daubechies8Rec", "daubechies16Dec", "daubechies16Rec", "symlet16Dec",     "symlet16Rec"};
+const std::vector<std::string>& kExpectedOrder = test::kExpectedRegistryOrder;
 
 TEST(ProgramTable, ListsEveryProgramInRegistrationOrder) {
     const std::vector<Plugin::ProgramSource> table = Plugin::programTable();

@@ -1,0 +1,127 @@
+#include "denoise/noise_removal.h"
+
+#include <GL/glew.h>
+
+#include "gl/program_uniforms.h"
+#include "gl/quad_draw.h"
+#include "gl/render_target.h"
+#include "params/parameter_ids.h"
+#include "shaders/noise_removal_program.h"
+
+namespace Plugin {
+namespace {
+
+using Vec3 = plugin_glsl_types::genVec3<float>;
+
+constexpr int kChannels = 3;
+constexpr int kBands = 3;  // HH, LH, HL
+
+float readPercent(const HostCall& call, const std::string& id) {
+    return call.api->GetFloatParameter(call.host, id.c_str(), call.renderContext()->time) * 0.01f;
+}
+
+Vec3 scaled(Vec3 v, const Vec3& channel, float layer) {
+    v.x = v.x * channel.x * layer;
+    v.y = v.y * channel.y * layer;
+    v.z = v.z * channel.z * layer;
+    return v;
+}
+
+void setVec3(const EffectData& effect, const char* name, const Vec3& v) {
+    effect.setUniform3f(effect.uniformLocation(name), v.x, v.y, v.z);
+}
+
+void setBrightnessMultipliers(const EffectData& effect, const NoiseRemovalSettings& s) {
+    const auto& m = s.brightnessMultipliers;
+    effect.setUniform4f(effect.uniformLocation(shaders::kMultiplierUniforms[0]), m[0], m[1], m[2],
+                        m[3]);
+    effect.setUniform4f(effect.uniformLocation(shaders::kMultiplierUniforms[1]), m[4], m[5], m[6],
+                        m[7]);
+    effect.setUniform3f(effect.uniformLocation(shaders::kMultiplierUniforms[2]), m[8], m[9], m[10]);
+}
+
+// Units 1 and 2 carry the estimate and the brightness image, filtered linearly; the
+// brightness is read at its own mip level.
+void bindSideImages(const EffectData& effect, const HostImage& brightness, int brightnessLevel,
+                    const HostImage& estimate) {
+    effect.setUniform1i(effect.uniformLocation(shaders::kEstimateUniform), 1);
+    effect.setUniform1i(effect.uniformLocation(shaders::kBrightnessUniform), 2);
+    bindTextureUnit(GL_TEXTURE2, brightness.texture, true);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, brightnessLevel);
+    bindTextureUnit(GL_TEXTURE1, estimate.texture, true);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    effect.setUniform2f(effect.uniformLocation(shaders::kImageSizeUniform),
+                        float(estimate.textureWidth), float(estimate.textureHeight));
+}
+
+void setLevelThresholds(const EffectData& effect, const NoiseRemovalSettings& s, int level) {
+    const float h = s.halfSoftness;
+    for (int band = 0; band < kBands; ++band) {
+        const Vec3& t = s.thresholds[size_t(band)][size_t(level - 1)];
+        setVec3(effect, shaders::kBandLowUniforms[band],
+                {t.x * (1 - h), t.y * (1 - h), t.z * (1 - h)});
+        setVec3(effect, shaders::kBandHighUniforms[band],
+                {t.x * (1 + h), t.y * (1 + h), t.z * (1 + h)});
+    }
+}
+
+void releaseSideImages() {
+    glActiveTexture(GL_TEXTURE2);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    unbindTextureUnit(GL_TEXTURE2, true);
+    unbindTextureUnit(GL_TEXTURE1, true);
+}
+
+}  // namespace
+
+NoiseRemovalSettings readNoiseRemovalSettings(const HostCall& call, int layer, int levels) {
+    NoiseRemovalSettings s;
+    for (int j = 0; j < kBrightnessBandCount; ++j) {
+        s.brightnessMultipliers[size_t(j)] = readPercent(call, ids::brightnessMultiplier(10 * j));
+    }
+    const float layerMultiplier = readPercent(call, ids::frequencyMultiplier(layer));
+    const Vec3 channel = {readPercent(call, ids::channelMultiplier(0)),
+                          readPercent(call, ids::channelMultiplier(1)),
+                          readPercent(call, ids::channelMultiplier(2))};
+    for (int level = 1; level <= levels; ++level) {
+        for (int band = 0; band < kBands; ++band) {
+            float t[kChannels];
+            for (int c = 0; c < kChannels; ++c) {
+                t[c] = readPercent(call, ids::threshold(c, layer, band, level));
+            }
+            s.thresholds[size_t(band)].push_back(
+                scaled({t[0], t[1], t[2]}, channel, layerMultiplier));
+        }
+    }
+    s.halfSoftness = readPercent(call, ids::kSoftThresholding) * 0.5f;
+    return s;
+}
+
+void renderNoiseRemoval(const HostCall& call, PassChain& chain, const HostImage& brightness,
+                        int brightnessLevel, const HostImage& estimate, int layer, int levels,
+                        const Vec3& removal) {
+    const NoiseRemovalSettings settings = readNoiseRemovalSettings(call, layer, levels);
+    const EffectData& effect = call.effect();
+    effect.bindProgram("noiseRemoval");
+    setVertexMatrices(call);
+    setSourceSamplerUnit0(call);
+    bindSideImages(effect, brightness, brightnessLevel, estimate);
+    chain.rebind();
+    const HostImage& coefficients = *chain.currentSource();
+    for (int pass = 0; pass < levels; ++pass) {
+        const int level = levels - pass;  // coarsest first
+        const float extent = float(1 << (levels - 1 - pass));
+        setBrightnessMultipliers(effect, settings);
+        effect.setUniform1i(effect.uniformLocation(shaders::kPassIndexUniform), pass);
+        effect.setUniform2f(effect.uniformLocation(shaders::kLevelExtentUniform),
+                            coefficients.uMax / extent, coefficients.vMax / extent);
+        setLevelThresholds(effect, settings, level);
+        setVec3(effect, shaders::kRemovalUniform, removal);
+        drawQuad(call, chain.quad());
+        glFlush();
+    }
+    releaseSideImages();
+    chain.advance();
+}
+
+}  // namespace Plugin

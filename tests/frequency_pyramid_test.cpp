@@ -1,0 +1,224 @@
+// The Laplacian pyramid held in a mip chain, and the B-spline copy, through the plug-in's
+// own code on our host's context. Where a result depends on how the driver filters
+// glGenerateMipmap, the tests check properties that hold for any reasonable filter
+// (inverse pairs, constants, levels left alone) rather than values.
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "gl/host_image.h"
+#include "render/frequency_pyramid.h"
+#include "tests/plugin_gl_fixture.h"
+
+namespace {
+
+class FrequencyPyramid : public test::PluginGlTest {
+protected:
+    // An image with a full mip chain in the given format, level 0 filled.
+    HostImage pyramidImage(int width, int height, uint32_t format, const std::vector<float>& rgba) {
+        const uint32_t texture =
+            host().api().CreateImage(host().handle(), &host().renderContext(), width, height,
+                                     format, GL_RGBA, GL_FLOAT, 0, 0, nullptr, nullptr, 1);
+        HostImage image{};
+        EXPECT_TRUE(images().describe(texture, &image));
+        EXPECT_TRUE(images().upload(texture, 0, width, height, rgba.data()));
+        return image;
+    }
+    std::vector<float> level(const HostImage& image, int k) {
+        return read(image, k, image.width >> k, image.height >> k);
+    }
+    // The driver's own mip level k of a copy of `rgba`, for comparison.
+    std::vector<float> generatedLevel(int width, int height, uint32_t format,
+                                      const std::vector<float>& rgba, int k) {
+        HostImage copy = pyramidImage(width, height, format, rgba);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, copy.texture);
+        glGenerateMipmap(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, host().renderContext().source->texture);
+        std::vector<float> out = level(copy, k);
+        release(copy);
+        return out;
+    }
+};
+
+TEST(FrequencyLayerCount, FromTheSmallerSide) {
+    EXPECT_EQ(Plugin::frequencyLayerCount(1920, 1080), 10);
+    EXPECT_EQ(Plugin::frequencyLayerCount(720, 576), 9);
+    EXPECT_EQ(Plugin::frequencyLayerCount(4, 4), 1);
+    EXPECT_EQ(Plugin::frequencyLayerCount(4, 1000), 1);
+    EXPECT_EQ(Plugin::frequencyLayerCount(32, 24), 4);  // 2^5 >= 32
+    EXPECT_EQ(Plugin::frequencyLayerCount(33, 33), 5);
+}
+
+// Decomposition then collapse is an exact inverse pair up to the storage's rounding: float
+// images come back to float precision, half floats within one last place (2^-10 of a
+// value) per level.
+TEST_F(FrequencyPyramid, CollapseUndoesTheDecomposition) {
+    startHost(32, 24);
+    const std::vector<float> rgba = test::randomRgba(32, 24, 71, 0.0f, 1.0f);
+    const int layers = Plugin::frequencyLayerCount(32, 24);
+    for (uint32_t format : {GLuint(GL_RGBA32F), GLuint(GL_RGBA16F)}) {
+        HostImage image = pyramidImage(32, 24, format, rgba);
+        const std::vector<float> before = level(image, 0);  // as stored
+        Plugin::decomposeFrequencies(call(), image, layers);
+        expectHostBindings();
+        EXPECT_EQ(currentProgram(), 0u);
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+        const std::vector<float> layer0 = level(image, 0);
+        Plugin::collapseFrequencies(call(), image, layers);
+        expectHostBindings();
+        const std::vector<float> out = level(image, 0);
+        const double tolerance = format == GL_RGBA32F ? 1e-5 : layers * std::ldexp(1.0, -10);
+        double detail = 0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            if (i % 4 == 3) {
+                EXPECT_EQ(out[i], before[i]) << "alpha is never touched";
+                continue;
+            }
+            ASSERT_NEAR(out[i], before[i], tolerance) << i;
+            detail = std::max(detail, std::fabs(double(layer0[i])));
+        }
+        EXPECT_GT(detail, 0.1) << "layer 0 holds detail, not the picture";
+        release(image);
+    }
+}
+
+TEST_F(FrequencyPyramid, AConstantHasNoDetailAndItselfAsResidual) {
+    startHost(16, 16);
+    std::vector<float> rgba;
+    for (int i = 0; i < 16 * 16; ++i) rgba.insert(rgba.end(), {0.25f, -0.125f, 0.5f, 1.0f});
+    const int layers = Plugin::frequencyLayerCount(16, 16);
+    HostImage image = pyramidImage(16, 16, GL_RGBA32F, rgba);
+    Plugin::decomposeFrequencies(call(), image, layers);
+    for (int k = 0; k < layers; ++k) {
+        for (float v : level(image, k)) {
+            if (v != 1.0f) {
+                EXPECT_NEAR(v, 0.0f, 1e-6) << "layer " << k;
+            }
+        }
+    }
+    const std::vector<float> residual = level(image, layers);
+    ASSERT_FALSE(residual.empty());
+    EXPECT_EQ(residual[0], 0.25f);
+    EXPECT_EQ(residual[1], -0.125f);
+    EXPECT_EQ(residual[2], 0.5f);
+    release(image);
+}
+
+TEST_F(FrequencyPyramid, OneLayerLeavesEveryLevelAboveTheResidualAlone) {
+    startHost(32, 32);
+    const std::vector<float> rgba = test::randomRgba(32, 32, 81, 0.0f, 1.0f);
+    HostImage image = pyramidImage(32, 32, GL_RGBA32F, rgba);
+    const int drawsBefore = drawsRecorded();
+    Plugin::decomposeFrequencies(call(), image, 1);
+    EXPECT_EQ(drawsRecorded() - drawsBefore, 1);
+    for (int k : {1, 2, 3}) {
+        EXPECT_EQ(level(image, k), generatedLevel(32, 32, GL_RGBA32F, rgba, k)) << "level " << k;
+    }
+    Plugin::collapseFrequencies(call(), image, 1);
+    const std::vector<float> out = level(image, 0);
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], rgba[i], 1e-5) << i;
+    release(image);
+}
+
+// Into another image: the same layers, the source left a plain mip-mapped picture.
+TEST_F(FrequencyPyramid, DecomposingIntoAnotherImageMatchesDecomposingInPlace) {
+    startHost(32, 16);
+    const std::vector<float> rgba = test::randomRgba(32, 16, 91, 0.0f, 1.0f);
+    const int layers = Plugin::frequencyLayerCount(32, 16);
+    HostImage inPlace = pyramidImage(32, 16, GL_RGBA32F, rgba);
+    HostImage source = pyramidImage(32, 16, GL_RGBA32F, rgba);
+    HostImage destination = pyramidImage(32, 16, GL_RGBA32F, std::vector<float>(32 * 16 * 4));
+    Plugin::decomposeFrequencies(call(), inPlace, layers);
+    Plugin::decomposeFrequenciesInto(call(), source, destination, layers);
+    expectHostBindings();
+    for (int k = 0; k < layers; ++k) {
+        const std::vector<float> expected = level(inPlace, k);
+        const std::vector<float> got = level(destination, k);
+        for (size_t i = 0; i < got.size(); ++i) {
+            if (i % 4 != 3) {
+                ASSERT_NEAR(got[i], expected[i], 1e-5) << "layer " << k;
+            }
+        }
+        EXPECT_EQ(level(source, k), generatedLevel(32, 16, GL_RGBA32F, rgba, k)) << k;
+    }
+    for (const HostImage& image : {inPlace, source, destination}) release(image);
+}
+
+// Columns of a 32 x 8 image: value(x) in every channel, alpha(x) in alpha.
+std::vector<float> columns(float (*value)(int), float (*alpha)(int)) {
+    std::vector<float> rgba;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 32; ++x)
+            rgba.insert(rgba.end(), {value(x), value(x), value(x), alpha(x)});
+    }
+    return rgba;
+}
+
+class BicubicCopy : public FrequencyPyramid {
+protected:
+    std::vector<float> copy(const std::vector<float>& rgba, float gain, bool minAbs) {
+        startHost(32, 8);
+        HostImage source = pyramidImage(32, 8, GL_RGBA32F, rgba);
+        HostImage destination = Plugin::makeImage(call(), 32, 8, GL_RGBA32F);
+        Plugin::renderBicubicCopy(call(), source, destination, 0, 0, gain, minAbs);
+        expectAttached(destination, 0);
+        expectOnUnit0(source);
+        EXPECT_EQ(currentProgram(), GLuint(effect().programId("bicubicCopy")));
+        glUseProgram(0);
+        std::vector<float> out = read(destination);
+        release(source);
+        release(destination);
+        return out;
+    }
+};
+
+// The cubic B-spline reproduces straight lines, so away from the borders a ramp of alpha
+// comes through as it was.
+TEST_F(BicubicCopy, GainZeroWritesNoColourButKeepsTheSampledAlpha) {
+    const std::vector<float> out = copy(columns([](int x) { return 0.3f + 0.01f * float(x); },
+                                                [](int x) { return 0.2f + 0.02f * float(x); }),
+                                        0.0f, false);
+    for (int x = 0; x < 32; ++x) {
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(out[size_t(4 * (32 * 4 + x) + c)], 0.0f);
+        if (x >= 2 && x < 30) {
+            EXPECT_NEAR(out[size_t(4 * (32 * 4 + x) + 3)], 0.2f + 0.02f * float(x), 1e-4) << x;
+        }
+    }
+}
+
+// A step between two values of one sign: far from the edge each side keeps its own value.
+TEST_F(BicubicCopy, MinimumMagnitudeKeepsBothSidesOfAStepEdge) {
+    const std::vector<float> out = copy(
+        columns([](int x) { return x < 16 ? 0.2f : 0.8f; }, [](int) { return 1.0f; }), 1.0f, true);
+    for (int x = 0; x < 32; ++x) {
+        const float v = out[size_t(4 * (32 * 4 + x))];
+        EXPECT_GE(v, 0.2f - 1e-4f) << x;
+        EXPECT_LE(v, 0.8f + 1e-4f) << x;
+        if (x < 13) {
+            EXPECT_NEAR(v, 0.2f, 1e-5) << x;
+        }
+        if (x > 18) {
+            EXPECT_NEAR(v, 0.8f, 1e-5) << x;
+        }
+    }
+}
+
+// Across a change of sign through a band of zeros, the B-spline samples inside the band
+// are exactly 0, and every output with such a sample among its five comes out 0; an
+// isolated value of either sign, far from the band, survives.
+TEST_F(BicubicCopy, MinimumMagnitudeZeroesWhereASampleIsZero) {
+    const std::vector<float> out =
+        copy(columns([](int x) { return x < 14 ? 0.5f : (x < 18 ? 0.0f : -0.5f); },
+                     [](int) { return 1.0f; }),
+             1.0f, true);
+    for (int x = 14; x < 18; ++x) EXPECT_EQ(out[size_t(4 * (32 * 4 + x))], 0.0f) << x;
+    EXPECT_NEAR(out[size_t(4 * (32 * 4 + 5))], 0.5f, 1e-5);
+    EXPECT_NEAR(out[size_t(4 * (32 * 4 + 25))], -0.5f, 1e-5);
+    EXPECT_GT(out[size_t(4 * (32 * 4 + 13))], 0.0f);
+    EXPECT_LT(out[size_t(4 * (32 * 4 + 18))], 0.0f);
+}
+
+}  // namespace
