@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/bench_host.h"
+#include "bench/bench_main.h"
 #include "denoise/colour_conversion.h"
 #include "denoise/noise_removal.h"
 #include "denoise/wavelet_filters.h"
@@ -376,23 +377,6 @@ void printRatios(const RatioReporter& reporter) {
     std::printf("(per pass: x glCopy over the whole-target passes of one iteration)\n");
 }
 
-// Takes --gl=WORD out of argv (Google Benchmark rejects flags it does not know).
-kestrel::GlBackend takeGlFlag(int& argc, char** argv) {
-    kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--gl=", 0) == 0) {
-            backend = kestrel::parseGlBackend(arg.substr(5));
-        } else {
-            argv[kept++] = argv[i];
-        }
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-    return backend;
-}
-
 int runAll(kestrel::GlBackend backend) {
     bench::BenchHost host(backend, kWidth, kHeight);
     gHost = &host;
@@ -412,19 +396,5 @@ int runAll(kestrel::GlBackend backend) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
-    try {
-        backend = takeGlFlag(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << "wavelet_bench: --gl: " << e.what() << '\n';
-        return 2;
-    }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-    try {
-        return runAll(backend);
-    } catch (const std::exception& e) {
-        std::cerr << "wavelet_bench: " << e.what() << '\n';
-        return 1;
-    }
+    return bench::benchmarkMain("wavelet_bench", argc, argv, runAll);
 }

@@ -2,8 +2,14 @@
 # keep compiling; they are run by hand (see docs/benchmarks.md).
 find_package(benchmark REQUIRED)
 
-add_executable(wavelet_bench bench/wavelet_bench.cpp bench/bench_host.cpp)
+add_executable(wavelet_bench bench/wavelet_bench.cpp bench/bench_main.cpp bench/bench_host.cpp)
 target_link_libraries(wavelet_bench PRIVATE ruvovav_plugin_objects kestrel_host
                       benchmark::benchmark)
 target_compile_definitions(wavelet_bench PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
 add_dependencies(wavelet_bench Ruvovav)
+
+# Whole frames rendered by the loaded module through our host, as the editor drives it.
+add_executable(render_bench bench/render_bench.cpp bench/bench_main.cpp)
+target_link_libraries(render_bench PRIVATE kestrel_host benchmark::benchmark)
+target_compile_definitions(render_bench PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
+add_dependencies(render_bench Ruvovav)

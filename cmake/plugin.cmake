@@ -24,9 +24,20 @@ add_library(ruvovav_plugin_objects OBJECT
   gl/render_target.cpp
   gl/shader_log.cpp
   gl/standard_passes.cpp
+  render/frame_alignment.cpp
+  render/frame_window.cpp
+  render/analysis_box.cpp
   render/frequency_pyramid.cpp
+  render/noise_analysis.cpp
+  render/noise_measure.cpp
+  render/layer_denoise.cpp
+  render/render_effect.cpp
+  render/render_settings.cpp
   render/temporal_transform.cpp
+  render/view_modes.cpp
+  params/brightness_edit.cpp
   params/declare_parameters.cpp
+  params/parameter_changed.cpp
   params/parameter_declarer.cpp
   params/text_format.cpp
   params/threshold_settings.cpp

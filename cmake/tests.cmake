@@ -18,6 +18,8 @@ ruvovav_test(host_loader_test tests/host_loader_test.cpp)
 ruvovav_test(gl_host_test tests/gl_host_test.cpp)
 ruvovav_test(gpu_setup_test tests/gpu_setup_test.cpp)
 ruvovav_test(host_table_gl_test tests/host_table_gl_test.cpp)
+ruvovav_test(parameter_changed_test tests/parameter_changed_test.cpp)
+ruvovav_test(render_test tests/render_test.cpp)
 
 # Unit tests of the plug-in's own pieces, linked directly.
 add_executable(plugin_unit_test
@@ -27,6 +29,7 @@ add_executable(plugin_unit_test
   tests/wavelet_programs_test.cpp
   tests/glsl_strict.cpp
   tests/program_table_test.cpp
+  tests/frame_window_test.cpp
   tests/gl_test_context.cpp)
 target_link_libraries(plugin_unit_test PRIVATE ruvovav_plugin_objects kestrel_host GTest::gtest_main)
 gtest_discover_tests(plugin_unit_test DISCOVERY_TIMEOUT 60)
@@ -40,6 +43,7 @@ add_executable(plugin_gl_test
   tests/plugin_gl_fixture.cpp
   tests/colour_conversion_test.cpp
   tests/frequency_pyramid_test.cpp
+  tests/noise_analysis_test.cpp
   tests/noise_removal_test.cpp
   tests/standard_passes_test.cpp
   tests/wavelet_transform_test.cpp

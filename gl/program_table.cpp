@@ -6,6 +6,7 @@
 #include "shaders/noise_removal_program.h"
 #include "shaders/pyramid_programs.h"
 #include "shaders/standard_programs.h"
+#include "shaders/view_programs.h"
 
 namespace Plugin {
 namespace {
@@ -25,6 +26,9 @@ struct ProgramRow {
 };
 
 constexpr ProgramRow kProgramRows[] = {
+    {"AnalysisBox", RowKind::Standard, [] { return std::string(shaders::kAnalysisBoxFragment); }},
+    {"viewFrequency", RowKind::Standard,
+     [] { return std::string(shaders::kViewFrequencyFragment); }},
     {"RGBToYUV", RowKind::Standard, shaders::rgbToYuvFragment},
     {"YUVToRGB", RowKind::Standard, shaders::yuvToRgbFragment},
     {"ImageFrequencyDecomposition", RowKind::Standard, shaders::frequencyDecompositionFragment},

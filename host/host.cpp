@@ -1,5 +1,7 @@
 #include "host/host.h"
 
+#include <map>
+
 namespace kestrel {
 
 Host::Host(const PluginModule& module) : module_(module) {
@@ -54,6 +56,34 @@ int32_t Host::notify(int32_t message, const std::string& parameterId) {
     const int32_t result = callModule(message);
     api_.callArgs = nullptr;
     return result;
+}
+
+bool Host::undoAndNotify() {
+    struct Snapshot {
+        ParameterValue value;
+        std::map<int32_t, ParameterValue> keys;
+        bool operator==(const Snapshot&) const = default;
+    };
+    // Buttons and labels hold no value an undo could change.
+    const auto holdsValue = [](const ParameterDeclaration& d) {
+        return d.kind != ParameterKind::Button && d.kind != ParameterKind::Label;
+    };
+    const auto snapshot = [&](const ParameterDeclaration& d) {
+        return Snapshot{parameters_.value(d.id, renderContext_.time), parameters_.keyframes(d.id)};
+    };
+    std::vector<Snapshot> before;
+    for (const ParameterDeclaration& d : parameters_.declarations()) {
+        if (holdsValue(d)) before.push_back(snapshot(d));
+    }
+    if (!parameters_.undo()) return false;
+    std::vector<std::string> changed;
+    size_t index = 0;
+    for (const ParameterDeclaration& d : parameters_.declarations()) {
+        if (!holdsValue(d)) continue;
+        if (!(snapshot(d) == before[index++])) changed.push_back(d.id);
+    }
+    for (const std::string& id : changed) notify(7, id);
+    return true;
 }
 
 int32_t Host::renderFrame(int frameIndex) {

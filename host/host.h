@@ -38,6 +38,9 @@ public:
     int32_t setUpGpu() { return notify(8); }
     // Loads the frame as the source and sends message 10 at time = frame index.
     int32_t renderFrame(int frameIndex);
+    // Undo as the editor does it: undoes the last step, then sends message 7 for every
+    // parameter the step changed, in panel order. False (nothing sent) when nothing to undo.
+    bool undoAndNotify();
 
     // --- what the module sees ---
     HostApi& api() { return api_; }

@@ -6,20 +6,17 @@
 
 #include "gl/fx_glsl_exception.h"
 #include "gl/gpu_setup.h"
+#include "params/brightness_edit.h"
 #include "params/declare_parameters.h"
+#include "params/parameter_changed.h"
 #include "plugin/denoise_instance.h"
 #include "plugin/exports.h"
 #include "plugin/notify_message.h"
 #include "plugin/plugin_exception.h"
+#include "render/render_effect.h"
 
 namespace Plugin {
 namespace {
-
-// Messages whose work is not built yet are accepted, so a host can drive the full
-// life cycle of an instance already.
-int32_t acceptWithoutAction(HostHandle, HostApi*) {
-    return kHandled;
-}
 
 int32_t createInstance(HostApi* api) {
     // The previous value is not looked at: a fresh instance always starts empty.
@@ -55,10 +52,13 @@ int32_t dispatch(HostHandle host, HostApi* api, NotifyMessage message) {
             initialiseGlEntryPoints();
             return setUpGpu(host, api);
         case NotifyMessage::ParameterChanged:
+            return parameterChanged(HostCall{host, api});
         case NotifyMessage::Render:
+            return renderEffect({host, api});
         case NotifyMessage::BrightnessEditNoUndo:
+            return brightnessEdited(HostCall{host, api}, true);
         case NotifyMessage::BrightnessEdit:
-            return acceptWithoutAction(host, api);
+            return brightnessEdited(HostCall{host, api}, false);
     }
     return kNotHandled;
 }

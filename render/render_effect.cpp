@@ -1,0 +1,131 @@
+#include "render/render_effect.h"
+
+#include <GL/glew.h>
+
+#include "denoise/colour_conversion.h"
+#include "gl/blend_state.h"
+#include "gl/host_image.h"
+#include "gl/render_target.h"
+#include "gl/standard_passes.h"
+#include "params/parameter_ids.h"
+#include "params/threshold_settings.h"
+#include "render/frame_alignment.h"
+#include "render/frame_window.h"
+#include "render/frequency_pyramid.h"
+#include "render/layer_denoise.h"
+#include "render/render_settings.h"
+#include "render/temporal_transform.h"
+#include "render/view_modes.h"
+
+namespace Plugin {
+namespace {
+
+using Vec3 = plugin_glsl_types::genVec3<float>;
+
+// Shares of the thresholded value per channel: the views always show full strength.
+Vec3 removalAmounts(const HostCall& call, int viewOption, int n) {
+    if (viewOption != kViewResult) return {1.0f, 1.0f, 1.0f};
+    const float layer = readFloat(call, ids::frequencyRemoval(n).c_str()) * 0.01f;
+    Vec3 a;
+    a.x = readFloat(call, ids::channelRemoval(0).c_str()) * 0.01f * layer;
+    a.y = readFloat(call, ids::channelRemoval(1).c_str()) * 0.01f * layer;
+    a.z = readFloat(call, ids::channelRemoval(2).c_str()) * 0.01f * layer;
+    return a;
+}
+
+void alignNeighbours(const HostCall& call, LoadedWindow& window, int currentIndex) {
+    const FramePyramid& reference = window.frames[size_t(currentIndex)];
+    for (size_t i = 0; i < window.frames.size(); ++i) {
+        if (int(i) != currentIndex) alignFrame(call, reference, window.frames[i], kAlignmentLevel);
+    }
+}
+
+// Luma of the current source with a mip chain, for the brightness-dependent thresholds.
+HostImageLease makeBrightnessImage(const HostCall& call) {
+    const RenderContext& rc = *call.renderContext();
+    HostImageLease brightness(
+        call, makeImageLike(call, rc.destination->width, rc.destination->height, true, 1));
+    renderRGBToYUV(call, *rc.source, brightness.image());
+    bindTextureUnit(GL_TEXTURE0, brightness->texture, false);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    return brightness;
+}
+
+// Coarse to fine; the last band-pass layer and the residual are never shrunk.
+void denoiseLayers(const HostCall& call, FrameWindow& frames, int layerCount,
+                   const RenderSettings& s) {
+    HostImageLease brightness = makeBrightnessImage(call);
+    for (int n = layerCount - 2; n >= 0; --n) {
+        if (!layerHasThresholds(call, n)) continue;
+        denoiseLayer(call, frames, n, brightness.image(), removalAmounts(call, s.viewOption, n),
+                     s.edgeGain);
+    }
+}
+
+// The collapsed current frame, with the source's alpha exactly, into the destination.
+void writeResult(const HostCall& call, HostImage& current, int layerCount) {
+    const RenderContext& rc = *call.renderContext();
+    collapseFrequencies(call, current, layerCount);
+    HostImageLease output(call, makeImageLike(call, current.width, current.height, true, 0));
+    copyImage(call, current, output.image());
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    copyImage(call, *rc.source, output.image());
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glFlush();
+    renderYUVToRGB(call, output.image(), *rc.destination);
+}
+
+// What every rendering path leaves for the host.
+void cleanUp(const HostCall& call) {
+    const RenderContext& rc = *call.renderContext();
+    attachRenderTarget(*rc.destination, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    endBlendArithmetic();
+    bindTextureUnit(GL_TEXTURE0, rc.source->texture, true);
+    setUnitNearest(GL_TEXTURE0, true);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glUseProgram(0);
+}
+
+void renderWindow(const HostCall& call, RenderSettings& s) {
+    const RenderContext& rc = *call.renderContext();
+    readRenderSettings(call, s);
+    const int layerCount = frequencyLayerCount(rc.source->width, rc.source->height);
+    const WindowRange range = frameWindowRange(rc.currentFrame, rc.frameCount, s.frames,
+                                               !hostKeepsWindowPastTheEnd(call));
+    LoadedWindow window;
+    if (!loadFrameWindow(call, range, window)) return;  // the host asked to stop
+    if (s.trackMovement) alignNeighbours(call, window, range.currentIndex);
+    for (FramePyramid& frame : window.frames) decomposeFrequencies(call, frame.image, layerCount);
+    if (window.frames.size() > 1) temporalForward(call, window.frames, layerCount, 0);
+    denoiseLayers(call, window.frames, layerCount, s);
+    if (window.frames.size() > 1) temporalInverse(call, window.frames, layerCount, 0);
+    FramePyramid& current = window.frames[size_t(range.currentIndex)];
+    if (s.viewOption == kViewResult) {
+        writeResult(call, current.image, layerCount);
+    } else {
+        renderFrequencyView(call, current, s.mipmapLevel, s.viewOption,
+                            readFloat(call, ids::kFrequencyContrast));
+    }
+}
+
+}  // namespace
+
+int32_t renderEffect(const HostCall& call) {
+    // A host that never created the instance, or that has no frame to render, gets nothing.
+    const RenderContext* rc = call.renderContext();
+    if (instanceOf(call.api) == nullptr || rc == nullptr || rc->valid == 0 ||
+        rc->source == nullptr || rc->destination == nullptr) {
+        return 1;
+    }
+    RenderSettings s = readViewSettings(call);
+    if (!s.imageAnalysed || s.viewOption == kViewAnalysisBox) {
+        renderAnalysisBox(call);
+        return 1;
+    }
+    renderWindow(call, s);
+    cleanUp(call);
+    return 1;
+}
+
+}  // namespace Plugin

@@ -1,0 +1,269 @@
+// Rendering (message 10) through the loaded module and our host, with small generated clips.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "host/stdout_capture.h"
+#include "module_fixture.h"
+
+namespace {
+
+using kestrel::Frame;
+using kestrel::Host;
+
+Frame uniformFrame(int width, int height, float r, float g, float b, float a) {
+    Frame frame{width, height, {}};
+    for (int i = 0; i < width * height; ++i) frame.rgba.insert(frame.rgba.end(), {r, g, b, a});
+    return frame;
+}
+
+// Deterministic texture with alpha varying across the frame, premultiplied.
+Frame texturedFrame(int width, int height, unsigned seed) {
+    Frame frame{width, height, {}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const float a = 0.5f + 0.5f * float((x * 7 + y * 3 + int(seed)) % 11) / 10.0f;
+            const float r = 0.5f + 0.4f * std::sin(0.7f * float(x) + float(seed));
+            const float g = 0.5f + 0.4f * std::cos(0.5f * float(y) - float(seed));
+            const float b = 0.5f + 0.3f * std::sin(0.3f * float(x + y));
+            frame.rgba.insert(frame.rgba.end(), {r * a, g * a, b * a, a});
+        }
+    }
+    return frame;
+}
+
+class Render : public ::testing::Test {
+protected:
+    void start(std::vector<Frame> clip) {
+        host_ = std::make_unique<Host>(testing_support::loadedModule(), kestrel::GlOptions{});
+        host_->gl()->setClip(std::move(clip));
+        ASSERT_EQ(host_->createInstance(), 1);
+        ASSERT_EQ(host_->setUpGpu(), 1);
+        ASSERT_EQ(host_->declareParameters(), 1);
+    }
+    void set(const std::string& id, double x, double y = 0) {
+        host_->parameters().set(id, 0, {x, y}, 0);
+    }
+    void choose(const std::string& id, int value) {
+        host_->parameters().setChoiceByValue(id, 0, value, 0);
+    }
+    // Renders frame i and checks what every call must leave behind.
+    std::vector<float> render(int frameIndex) {
+        EXPECT_EQ(host_->renderFrame(frameIndex), 1);
+        for (const std::string& line : host_->gl()->lastStateDifferences()) ADD_FAILURE() << line;
+        EXPECT_EQ(host_->gl()->lentImages().outstanding(), 0) << "images not given back";
+        EXPECT_EQ(host_->hostErrors(), 0);
+        return host_->gl()->readDestination();
+    }
+    Host& host() { return *host_; }
+
+    std::unique_ptr<Host> host_;
+};
+
+TEST_F(Render, AnalysisBoxDarkensExactlyOutsideTheBox) {
+    start({uniformFrame(24, 16, 0.8f, 0.6f, 0.4f, 1.0f), uniformFrame(24, 16, 0, 0, 0, 1)});
+    choose("numberOfFrames", 2);
+    // Corners in pixels from the centre (12, 8), given top-right first: columns 8 .. 16 and
+    // rows 5 .. 9 are inside.
+    set("analyzePoint1", 5.0, 2.0);
+    set("analyzePoint2", -4.0, -3.0);
+    const std::vector<float> out = render(0);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 24; ++x) {
+            const bool inside = x >= 8 && x <= 16 && y >= 5 && y <= 9;
+            const float* p = &out[size_t(y * 24 + x) * 4];
+            EXPECT_FLOAT_EQ(p[0], inside ? 0.8f : 0.4f) << x << ", " << y;
+            EXPECT_FLOAT_EQ(p[2], inside ? 0.4f : 0.2f) << x << ", " << y;
+            EXPECT_EQ(p[3], 1.0f);
+        }
+    }
+    EXPECT_TRUE(host().gl()->clip().requests().empty()) << "no neighbour is fetched";
+}
+
+TEST_F(Render, ZeroWidthBoxDarkensAllAndAHugeBoxNothing) {
+    start({uniformFrame(16, 16, 0.8f, 0.8f, 0.8f, 1.0f)});
+    set("imageAnalysed", 1);
+    choose("viewOption", 1);
+    set("analyzePoint1", 3.0, -5.0);
+    set("analyzePoint2", 3.0, 5.0);
+    for (size_t i = 0; i < 16 * 16; ++i) EXPECT_FLOAT_EQ(render(0)[i * 4], 0.4f) << i;
+    set("analyzePoint1", -100.0, -100.0);
+    set("analyzePoint2", 100.0, 100.0);
+    const std::vector<float> out = render(0);
+    for (size_t i = 0; i < 16 * 16; ++i) EXPECT_FLOAT_EQ(out[i * 4], 0.8f) << i;
+}
+
+// With no threshold set every layer is skipped: the result is the frame through Y'UV and
+// back, within the colour matrices' five-digit agreement, and the source's alpha exactly.
+TEST_F(Render, WithoutThresholdsTheResultIsTheSource) {
+    for (int size : {32, 4}) {  // 4 pixels: a single layer, so the layer loop is empty
+        start({texturedFrame(size, size, 1), texturedFrame(size, size, 2),
+               texturedFrame(size, size, 3)});
+        set("imageAnalysed", 1);
+        for (int frames : {1, 4, 8}) {  // the clip is shorter than 4 and 8
+            choose("numberOfFrames", frames);
+            const std::vector<float> out = render(1);
+            const std::vector<float>& in = host().gl()->clip().frame(1).rgba;
+            ASSERT_EQ(out.size(), in.size());
+            for (size_t i = 0; i < in.size(); ++i) {
+                if (i % 4 == 3) {
+                    ASSERT_EQ(out[i], in[i]) << "alpha " << i;
+                } else {
+                    ASSERT_NEAR(out[i], in[i], 1e-4)
+                        << size << " px, " << frames << " frames, " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Render, AMissingNeighbourIsReplacedByTheCurrentFrame) {
+    start({texturedFrame(16, 16, 1), texturedFrame(16, 16, 2), texturedFrame(16, 16, 3)});
+    set("imageAnalysed", 1);
+    choose("numberOfFrames", 2);
+    host().gl()->clip().injectFailure(2);
+    kestrel::StdoutCapture capture;
+    const std::vector<float> out = render(1);
+    EXPECT_EQ(capture.finish(), "Error retrieving source image frame: 2\n");
+    const std::vector<float>& in = host().gl()->clip().frame(1).rgba;
+    for (size_t i = 0; i < in.size(); ++i) ASSERT_NEAR(out[i], in[i], 1e-4) << i;
+}
+
+TEST_F(Render, AHostThatAsksToStopGetsItsDestinationUntouched) {
+    start({texturedFrame(16, 16, 1), texturedFrame(16, 16, 2), texturedFrame(16, 16, 3)});
+    set("imageAnalysed", 1);
+    choose("numberOfFrames", 4);
+    host().gl()->clip().injectFailure(0);
+    host().askStopAtProgressReport(1);
+    const std::vector<float> before = host().gl()->readDestination();
+    kestrel::StdoutCapture capture;
+    EXPECT_EQ(render(1), before);
+    EXPECT_EQ(capture.finish(), "");
+    EXPECT_EQ(host().progressReports().size(), 1u);
+}
+
+// At the last frame a two-frame window slides back, except for the one other editor that
+// serves frames past the end: it is asked for the frame after the last.
+TEST_F(Render, OnlyTheOtherEditorsWindowRunsPastTheEndOfTheClip) {
+    for (bool other : {false, true}) {
+        start({texturedFrame(8, 8, 1), texturedFrame(8, 8, 2), texturedFrame(8, 8, 3)});
+        if (other) host().setHostIdentifier(L"org.otherhost.fx and more");
+        set("imageAnalysed", 1);
+        choose("numberOfFrames", 2);
+        kestrel::StdoutCapture capture;
+        render(2);
+        const std::string printed = capture.finish();
+        const std::vector<int> expected = other ? std::vector<int>{3} : std::vector<int>{1};
+        EXPECT_EQ(host().gl()->clip().requests(), expected);
+        EXPECT_EQ(printed, other ? "Error retrieving source image frame: 3\n" : "");
+    }
+}
+
+// A frame whose luma is flat but whose chroma alternates in stripes: the Y view is flat
+// grey, the U and V views show the stripes as grey, with opposite signs.
+TEST_F(Render, FrequencyViewsShowTheirOwnPlaneAsGrey) {
+    Frame frame{32, 32, {}};
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const bool stripe = (x / 2) % 2 == 0;  // Y = 0.5 either way
+            const float rgb[3] = {stripe ? 0.4f : 0.5f, 0.5f, stripe ? 0.762281f : 0.5f};
+            frame.rgba.insert(frame.rgba.end(), {rgb[0], rgb[1], rgb[2], 1.0f});
+        }
+    }
+    start({frame});
+    set("imageAnalysed", 1);
+    set("mipmapLevel", 0);
+    set("frequencyContrast", 4.0);
+    std::vector<float> views[3];
+    for (int view : {2, 3, 4}) {
+        choose("viewOption", view);
+        views[view - 2] = render(0);
+        for (size_t i = 0; i < 32 * 32; ++i) {
+            const float* p = &views[view - 2][i * 4];
+            ASSERT_EQ(p[0], p[1]) << "view " << view;
+            ASSERT_EQ(p[0], p[2]) << "view " << view;
+            ASSERT_EQ(p[3], 1.0f);
+        }
+    }
+    const size_t stripeTexel = size_t(16 * 32 + 17) * 4;  // x = 17: (17 / 2) % 2 == 0
+    EXPECT_NEAR(views[0][stripeTexel], 0.5f, 1e-3) << "Y carries no detail";
+    EXPECT_GT(views[1][stripeTexel], 0.55f) << "U is higher on the stripe";
+    EXPECT_LT(views[2][stripeTexel], 0.45f) << "V is lower on the stripe";
+}
+
+// A textured picture with a flat patch, and a clip of it with independent Gaussian noise.
+struct NoisyClip {
+    Frame clean;
+    std::vector<Frame> noisy;
+};
+
+NoisyClip makeNoisyClip(int size, int frames, float sigma) {
+    NoisyClip clip{Frame{size, size, {}}, {}};
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const bool flat = x < size / 2 && y < size / 2;
+            const float r =
+                flat ? 0.5f : 0.5f + 0.3f * std::sin(0.4f * float(x)) * std::cos(0.3f * float(y));
+            const float g = flat ? 0.5f : 0.45f + 0.25f * std::cos(0.25f * float(x + y));
+            const float b = flat ? 0.5f : 0.5f + 0.2f * std::sin(0.5f * float(y));
+            clip.clean.rgba.insert(clip.clean.rgba.end(), {r, g, b, 1.0f});
+        }
+    }
+    std::mt19937 generator(1234);
+    std::normal_distribution<float> noise(0.0f, sigma);
+    for (int f = 0; f < frames; ++f) {
+        Frame frame = clip.clean;
+        for (size_t i = 0; i < frame.rgba.size(); ++i) {
+            if (i % 4 != 3) frame.rgba[i] += noise(generator);
+        }
+        clip.noisy.push_back(std::move(frame));
+    }
+    return clip;
+}
+
+// Peak signal-to-noise ratio of the colour channels against the clean picture, peak 1.
+double psnr(const std::vector<float>& image, const std::vector<float>& clean) {
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < clean.size(); ++i) {
+        if (i % 4 == 3) continue;
+        const double d = double(image[i]) - double(clean[i]);
+        sum += d * d;
+        ++count;
+    }
+    return 10.0 * std::log10(1.0 / (sum / double(count)));
+}
+
+// Analyse the flat patch, then render the middle of the clip with 1, 4 and 8 frames: each
+// wider window must beat the narrower one, and all must beat the noisy input clearly.
+TEST_F(Render, AnalysedThresholdsRemoveNoiseAndMoreFramesRemoveMore) {
+    const int size = 64;
+    const NoisyClip clip = makeNoisyClip(size, 8, 0.05f);
+    start(clip.noisy);
+    set("useOpticalFlowTracking", 0);
+    // The flat patch is the lower-left quarter: pixels 0..31 from a centre at (32, 32).
+    set("analyzePoint1", -30.0, -30.0);
+    set("analyzePoint2", -2.0, -2.0);
+    host().renderContext().currentFrame = 3;
+    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    EXPECT_TRUE(host().parameters().value("imageAnalysed", 0).x != 0);
+    const double noisy = psnr(clip.noisy[3].rgba, clip.clean.rgba);
+    double previous = noisy;
+    for (int frames : {1, 4, 8}) {
+        choose("numberOfFrames", frames);
+        const std::vector<float> out = render(3);
+        const double quality = psnr(out, clip.clean.rgba);
+        std::printf("noisy %.2f dB, %d frame(s): %.2f dB\n", noisy, frames, quality);
+        EXPECT_GT(quality, previous + (frames == 1 ? 2.0 : 0.5)) << frames << " frames";
+        previous = quality;
+        for (size_t i = 3; i < out.size(); i += 4) ASSERT_EQ(out[i], 1.0f);
+    }
+}
+
+}  // namespace
