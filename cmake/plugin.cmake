@@ -8,6 +8,16 @@ add_library(ruvovav_plugin_objects OBJECT
   denoise/wavelet_filters.cpp
   denoise/wavelet_programs.cpp
   denoise/wavelet_transform.cpp
+  flow/farneback_flow.cpp
+  flow/flow_average.cpp
+  flow/flow_pyramid.cpp
+  flow/flow_solve.cpp
+  flow/flow_stages.cpp
+  flow/flow_state.cpp
+  flow/flow_update.cpp
+  flow/flow_upsample.cpp
+  flow/gaussian_moments.cpp
+  flow/poly_expansion.cpp
   gl/blend_state.cpp
   gl/effect_data.cpp
   gl/effect_data_access.cpp

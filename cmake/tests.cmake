@@ -63,3 +63,8 @@ target_compile_definitions(threshold_settings_test PRIVATE
 target_include_directories(threshold_settings_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 add_dependencies(threshold_settings_test Ruvovav)
 gtest_discover_tests(threshold_settings_test DISCOVERY_TIMEOUT 60)
+
+# Dense optical flow on the CPU, linked directly; no GL context needed.
+add_executable(optical_flow_test tests/optical_flow_test.cpp)
+target_link_libraries(optical_flow_test PRIVATE ruvovav_plugin_objects GTest::gtest_main)
+gtest_discover_tests(optical_flow_test DISCOVERY_TIMEOUT 60)
