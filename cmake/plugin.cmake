@@ -8,8 +8,10 @@ add_library(ruvovav_plugin_objects OBJECT
   denoise/wavelet_filters.cpp
   denoise/wavelet_programs.cpp
   denoise/wavelet_transform.cpp
+  flow/dual_flow.cpp
   flow/farneback_flow.cpp
   flow/flow_average.cpp
+  flow/flow_event.cpp
   flow/flow_pyramid.cpp
   flow/flow_solve.cpp
   flow/flow_stages.cpp
@@ -18,6 +20,7 @@ add_library(ruvovav_plugin_objects OBJECT
   flow/flow_upsample.cpp
   flow/gaussian_moments.cpp
   flow/poly_expansion.cpp
+  flow/thread.cpp
   gl/blend_state.cpp
   gl/effect_data.cpp
   gl/effect_data_access.cpp
@@ -57,6 +60,9 @@ set_target_properties(ruvovav_plugin_objects PROPERTIES
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
 target_link_libraries(ruvovav_plugin_objects PUBLIC GLEW::GLEW OpenGL::OpenGL)
+# The dense flow runs on worker threads.
+find_package(Threads REQUIRED)
+target_link_libraries(ruvovav_plugin_objects PUBLIC Threads::Threads)
 
 add_library(Ruvovav MODULE $<TARGET_OBJECTS:ruvovav_plugin_objects>)
 set_target_properties(Ruvovav PROPERTIES PREFIX "" SUFFIX ".kspl" OUTPUT_NAME "Ruvovav"
@@ -66,4 +72,4 @@ set_target_properties(Ruvovav PROPERTIES PREFIX "" SUFFIX ".kspl" OUTPUT_NAME "R
 target_link_options(Ruvovav PRIVATE
   "LINKER:--version-script=${PROJECT_SOURCE_DIR}/plugin/exports.map" "LINKER:--no-undefined")
 set_property(TARGET Ruvovav APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/plugin/exports.map)
-target_link_libraries(Ruvovav PRIVATE GLEW::GLEW OpenGL::OpenGL)
+target_link_libraries(Ruvovav PRIVATE GLEW::GLEW OpenGL::OpenGL Threads::Threads)

@@ -68,3 +68,10 @@ gtest_discover_tests(threshold_settings_test DISCOVERY_TIMEOUT 60)
 add_executable(optical_flow_test tests/optical_flow_test.cpp)
 target_link_libraries(optical_flow_test PRIVATE ruvovav_plugin_objects GTest::gtest_main)
 gtest_discover_tests(optical_flow_test DISCOVERY_TIMEOUT 60)
+
+# The dense flow split over worker threads, against the single-threaded computation.
+find_package(Threads REQUIRED)
+add_executable(flow_threads_test tests/flow_threads_test.cpp)
+target_link_libraries(flow_threads_test PRIVATE
+  ruvovav_plugin_objects GTest::gtest_main Threads::Threads)
+gtest_discover_tests(flow_threads_test DISCOVERY_TIMEOUT 60)

@@ -14,6 +14,9 @@ public:
     // Runs every stage on the calling thread.
     static void compute(const TextureDataV1& a, const TextureDataV1& b, TextureDataV4& flow,
                         const FlowSettings& settings = {});
+
+    // The same computation split over worker threads (flow/dual_flow.h).
+    class DualFlow;
 };
 
 }  // namespace Plugin

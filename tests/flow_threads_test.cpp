@@ -1,0 +1,212 @@
+// The dense flow split over worker threads must reproduce the single-threaded computation
+// bit for bit, whatever the worker count, and leave no thread behind.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <system_error>
+#include <thread>
+
+#include "flow/dual_flow.h"
+#include "flow/farneback_flow.h"
+#include "flow/flow_event.h"
+#include "flow/thread.h"
+
+namespace {
+
+using namespace Plugin;
+using DualFlow = FarnebackOpticalFlow::DualFlow;
+
+// Smooth multi-orientation texture in 8-bit grey levels, as the flow's own tests use.
+double texture(double x, double y) {
+    constexpr double tau = 2.0 * std::numbers::pi;
+    return 255.0 *
+           (0.5 + 0.2 * std::sin(tau * x / 37.0 + 0.3) + 0.15 * std::sin(tau * y / 29.0 + 1.1) +
+            0.1 * std::sin(tau * (x + y) / 23.0) + 0.1 * std::cos(tau * (x - 2.0 * y) / 41.0));
+}
+
+TextureDataV1 shiftedTexture(int w, int h, double dx, double dy) {
+    TextureDataV1 img(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.at(x, y) = float(texture(x - dx, y - dy));
+    return img;
+}
+
+struct ImagePair {
+    TextureDataV1 a, b;
+};
+
+ImagePair makePair(int w, int h, double dx, double dy) {
+    return {shiftedTexture(w, h, 0.0, 0.0), shiftedTexture(w, h, dx, dy)};
+}
+
+TextureDataV4 singleThreaded(const ImagePair& p) {
+    TextureDataV4 flow(p.a.width, p.a.height);
+    FarnebackOpticalFlow::compute(p.a, p.b, flow);
+    return flow;
+}
+
+// Number of float channels whose bit patterns differ.
+int bitDifferences(const TextureDataV4& x, const TextureDataV4& y) {
+    if (x.width != y.width || x.height != y.height) return -1;
+    int differences = 0;
+    for (int r = 0; r < x.height; ++r) {
+        for (int c = 0; c < x.width; ++c) {
+            const auto& p = x.at(c, r);
+            const auto& q = y.at(c, r);
+            const float ps[4] = {p.x, p.y, p.z, p.w};
+            const float qs[4] = {q.x, q.y, q.z, q.w};
+            for (int k = 0; k < 4; ++k)
+                differences +=
+                    std::bit_cast<std::uint32_t>(ps[k]) != std::bit_cast<std::uint32_t>(qs[k]);
+        }
+    }
+    return differences;
+}
+
+bool anyNonZero(const TextureDataV4& f) {
+    for (int r = 0; r < f.height; ++r)
+        for (int c = 0; c < f.width; ++c) {
+            const auto& p = f.at(c, r);
+            if (p.x != 0.0f || p.y != 0.0f || p.z != 0.0f || p.w != 0.0f) return true;
+        }
+    return false;
+}
+
+struct WorkerCase {
+    int width, height, workers;
+};
+
+class DualFlowWorkers : public ::testing::TestWithParam<WorkerCase> {};
+
+TEST_P(DualFlowWorkers, BitIdenticalToSingleThreaded) {
+    const WorkerCase c = GetParam();
+    const ImagePair pair = makePair(c.width, c.height, 1.5, -0.75);
+    const TextureDataV4 expected = singleThreaded(pair);
+    ASSERT_TRUE(anyNonZero(expected));
+    TextureDataV4 flow(c.width, c.height);
+    DualFlow::computeWithWorkers(pair.a, pair.b, flow, c.workers);
+    EXPECT_EQ(bitDifferences(flow, expected), 0);
+    EXPECT_EQ(Thread::liveThreads(), 0);
+}
+
+// 100 workers exceed every row and column count of the 96 x 72 image; 32 workers exceed
+// the 20 rows of the small one already at the finest level.
+INSTANTIATE_TEST_SUITE_P(Counts, DualFlowWorkers,
+                         ::testing::Values(WorkerCase{96, 72, 1}, WorkerCase{96, 72, 2},
+                                           WorkerCase{96, 72, 3}, WorkerCase{96, 72, 7},
+                                           WorkerCase{96, 72, 100}, WorkerCase{40, 20, 32}));
+
+TEST(DualFlow, HardwareThreadCountMatchesSingleThreaded) {
+    const ImagePair pair = makePair(80, 64, -2.25, 1.0);
+    const TextureDataV4 expected = singleThreaded(pair);
+    TextureDataV4 flow(80, 64);
+    DualFlow::compute(pair.a, pair.b, flow);
+    EXPECT_EQ(bitDifferences(flow, expected), 0);
+    EXPECT_EQ(Thread::liveThreads(), 0);
+}
+
+TEST(DualFlow, RepeatedCallsAgree) {
+    const ImagePair pair = makePair(64, 48, 0.5, 0.25);
+    const TextureDataV4 expected = singleThreaded(pair);
+    for (int i = 0; i < 3; ++i) {
+        TextureDataV4 flow(64, 48);
+        DualFlow::computeWithWorkers(pair.a, pair.b, flow, 4);
+        EXPECT_EQ(bitDifferences(flow, expected), 0) << "call " << i;
+    }
+    EXPECT_EQ(Thread::liveThreads(), 0);
+}
+
+TEST(DualFlow, ConcurrentCallersBothGetTheirOwnResult) {
+    const ImagePair first = makePair(96, 72, 1.5, -0.75);
+    const ImagePair second = makePair(96, 72, -2.25, 1.0);
+    const TextureDataV4 expectedFirst = singleThreaded(first);
+    const TextureDataV4 expectedSecond = singleThreaded(second);
+    ASSERT_NE(bitDifferences(expectedFirst, expectedSecond), 0);
+    TextureDataV4 flowFirst(96, 72), flowSecond(96, 72);
+    std::thread t1([&] { DualFlow::compute(first.a, first.b, flowFirst); });
+    std::thread t2([&] { DualFlow::compute(second.a, second.b, flowSecond); });
+    t1.join();
+    t2.join();
+    EXPECT_EQ(bitDifferences(flowFirst, expectedFirst), 0);
+    EXPECT_EQ(bitDifferences(flowSecond, expectedSecond), 0);
+    EXPECT_EQ(Thread::liveThreads(), 0);
+}
+
+TEST(DualFlow, MismatchedSizesThrowAndStartNothing) {
+    const TextureDataV1 a(16, 16), b(16, 8);
+    TextureDataV4 flow(16, 16);
+    EXPECT_THROW(DualFlow::computeWithWorkers(a, b, flow, 4), std::invalid_argument);
+    EXPECT_EQ(Thread::liveThreads(), 0);
+}
+
+// ---- the thread wrapper and the event ----
+
+struct Recorder : Thread {
+    std::thread::id ranOn;
+    void run() override { ranOn = std::this_thread::get_id(); }
+};
+
+TEST(Thread, RunsOnItsOwnThreadAndJoins) {
+    Recorder r;
+    r.start();
+    r.join();
+    EXPECT_NE(r.ranOn, std::thread::id{});
+    EXPECT_NE(r.ranOn, std::this_thread::get_id());
+    EXPECT_EQ(Thread::liveThreads(), 0);
+    r.join();  // nothing owned any more that is joinable: no effect
+}
+
+struct SelfJoiner : Thread {
+    bool threw = false;
+    FlowEvent started;  // the owned thread exists only once start() has returned
+    void run() override {
+        started.wait();
+        try {
+            join();
+        } catch (const std::system_error& e) {
+            threw = e.code() == std::errc::resource_deadlock_would_occur;
+        }
+    }
+};
+
+TEST(Thread, JoiningItselfThrows) {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer's join interceptor aborts on the refused self-join.
+    GTEST_SKIP() << "self-join is not supported under ThreadSanitizer";
+#endif
+    SelfJoiner s;
+    s.start();
+    s.started.set();
+    s.join();
+    EXPECT_TRUE(s.threw);
+}
+
+TEST(FlowEvent, ManualResetStaysSignalledUntilReset) {
+    FlowEvent e;
+    e.set();
+    e.wait();
+    e.wait();  // still signalled
+    e.reset();
+    std::thread setter([&] { e.set(); });
+    e.wait();
+    setter.join();
+}
+
+TEST(FlowEvent, AutoResetReleasesOneWaitPerSet) {
+    FlowEvent e(FlowEvent::Reset::Auto);
+    FlowEvent consumed;
+    std::thread waiter([&] {
+        e.wait();
+        consumed.set();
+        e.wait();
+    });
+    e.set();
+    consumed.wait();
+    e.set();  // the second wait needs a second signal
+    waiter.join();
+}
+
+}  // namespace
