@@ -89,15 +89,6 @@ float thresholdRatio(const AnalysisResult& found, const AnalysisResult& current)
     return std::max({r[0], r[1], r[2]});
 }
 
-// The band, in percent, of the analysed mean luma: the nearest tenth, kept inside 0..100.
-int brightnessBand(float meanY) {
-    const float tenths = meanY * 10.0f + 0.5f;
-    // Clamped before the conversion so that a NaN or huge mean stays defined.
-    if (!(tenths >= 0.0f)) return 0;
-    if (tenths >= float(ids::kBrightnessBands - 1)) return (ids::kBrightnessBands - 1) * 10;
-    return 10 * int(tenths);
-}
-
 void analyseAndWrite(const HostCall& call) {
     AnalysisResult result{};
     analyzeNoise(call, result);
@@ -115,7 +106,7 @@ void analyseBrightness(const HostCall& call) {
     if (found.layers.size() > current.layers.size()) found.layers.resize(current.layers.size());
 
     const float m = thresholdRatio(found, current);
-    const int band = brightnessBand(found.meanColour.x);
+    const int band = brightnessBandOf(found.meanColour.x);
     const int32_t time = callTime(call);
     call.api->BeginUndoGroup(call.host, "Threshold Brightness");
     const std::string id = ids::brightnessMultiplier(band);

@@ -87,15 +87,6 @@ bool anyNonZero(const LevelThresholds& values) {
     });
 }
 
-// The brightness band, in percent, whose multiplier the mean Y belongs to: nearest tenth.
-int brightnessBandOf(float meanY) {
-    const float tenths = meanY * 10.0f + 0.5f;
-    // Clamped before the integer conversion, so out-of-range and NaN means stay defined.
-    if (!(tenths >= 0.0f)) return 0;
-    if (tenths >= float(kLastBand)) return kLastBand * 10;
-    return 10 * int(tenths);
-}
-
 void markBrightnessBand(const HostCall& call, int percent, int32_t time, int32_t mode) {
     const std::string id = ids::brightnessModifiedByUser(percent);
     call.api->SetBoolParameter(call.host, id.c_str(), time, true, mode);
@@ -141,6 +132,14 @@ void blendBetween(const HostCall& call, int from, float vFrom, int to, float vTo
 }
 
 }  // namespace
+
+int brightnessBandOf(float meanY) {
+    const float tenths = meanY * 10.0f + 0.5f;
+    // Clamped before the integer conversion, so out-of-range and NaN means stay defined.
+    if (!(tenths >= 0.0f)) return 0;
+    if (tenths >= float(kLastBand)) return kLastBand * 10;
+    return 10 * int(tenths);
+}
 
 void resetAnalysisResult(AnalysisResult& result, int layerCount) {
     result.meanColour.x = 0.5f;

@@ -22,6 +22,10 @@ bool layerHasThresholds(const HostCall& call, int layer);
 // view switched to the result. Without a valid render context nothing is written.
 void writeAnalysis(const HostCall& call, const AnalysisResult& result);
 
+// The brightness band, in percent, whose multiplier a mean Y belongs to: the nearest tenth,
+// kept inside 0..100 (a NaN gives 0).
+int brightnessBandOf(float meanY);
+
 // Marks the band of `brightness` (0..100) and re-interpolates the unmarked multipliers
 // between it and the nearest marked bands, at time 0. `noUndo` writes outside undo.
 void interpolateBrightness(const HostCall& call, int brightness, bool noUndo);
