@@ -1,6 +1,3 @@
-find_package(GTest REQUIRED)
-include(GoogleTest)
-
 # Integration tests load the built module by path, exactly as the editor would.
 function(ruvovav_test name)
   add_executable(${name} ${ARGN})
@@ -42,6 +39,7 @@ add_test(NAME module_exports_only_entry_points
 add_executable(plugin_gl_test
   tests/plugin_gl_fixture.cpp
   tests/colour_conversion_test.cpp
+  tests/frame_alignment_test.cpp
   tests/frequency_pyramid_test.cpp
   tests/noise_analysis_test.cpp
   tests/noise_removal_test.cpp
@@ -67,11 +65,11 @@ gtest_discover_tests(threshold_settings_test DISCOVERY_TIMEOUT 60)
 # Dense optical flow on the CPU, linked directly; no GL context needed.
 add_executable(optical_flow_test tests/optical_flow_test.cpp)
 target_link_libraries(optical_flow_test PRIVATE ruvovav_plugin_objects GTest::gtest_main)
-gtest_discover_tests(optical_flow_test DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(optical_flow_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS flow)
 
 # The dense flow split over worker threads, against the single-threaded computation.
 find_package(Threads REQUIRED)
 add_executable(flow_threads_test tests/flow_threads_test.cpp)
 target_link_libraries(flow_threads_test PRIVATE
   ruvovav_plugin_objects GTest::gtest_main Threads::Threads)
-gtest_discover_tests(flow_threads_test DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(flow_threads_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS flow)

@@ -3,6 +3,7 @@
 #include "denoise/wavelet_filters.h"
 #include "denoise/wavelet_programs.h"
 #include "shaders/colour_programs.h"
+#include "shaders/flow_displacement_program.h"
 #include "shaders/noise_removal_program.h"
 #include "shaders/pyramid_programs.h"
 #include "shaders/standard_programs.h"
@@ -26,6 +27,8 @@ struct ProgramRow {
 };
 
 constexpr ProgramRow kProgramRows[] = {
+    {"opticalFlowDisplacement", RowKind::Standard,
+     [] { return std::string(shaders::kOpticalFlowDisplacementFragment); }},
     {"AnalysisBox", RowKind::Standard, [] { return std::string(shaders::kAnalysisBoxFragment); }},
     {"viewFrequency", RowKind::Standard,
      [] { return std::string(shaders::kViewFrequencyFragment); }},

@@ -1,7 +1,133 @@
 #include "render/frame_alignment.h"
 
-namespace Plugin {
+#include <GL/glew.h>
 
-void alignFrame(const HostCall&, const FramePyramid&, FramePyramid&, int) {}
+#include "flow/dual_flow.h"
+#include "gl/host_image.h"
+#include "gl/program_uniforms.h"
+#include "gl/quad_draw.h"
+#include "gl/render_target.h"
+#include "gl/standard_passes.h"
+#include "shaders/flow_displacement_program.h"
+
+namespace Plugin {
+namespace {
+
+constexpr const char* kDisplacementProgram = "opticalFlowDisplacement";
+// Luma in [0, 1] becomes [0, 256]: the flow's determinant guard is an absolute 1e-6, so
+// on unit-range luma faint texture would read as degenerate.
+constexpr float kLumaScale = 256.0f;
+
+void rebuildMipChain(const HostImage& image) {
+    bindTextureUnit(GL_TEXTURE0, image.texture, false);
+    glGenerateMipmap(GL_TEXTURE_2D);
+}
+
+// The red channel (luma) of one mip level, in a holder as large as the whole level-0
+// texture so that any level fits; its stride is the texture's width at that level.
+TextureDataV1 readLuma(const HostImage& image, int level) {
+    TextureDataV1 luma(image.textureWidth, image.textureHeight);
+    luma.width = image.width >> level;
+    luma.height = image.height >> level;
+    luma.stride = image.textureWidth >> level;
+    bindTextureUnit(GL_TEXTURE0, image.texture, true);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RED, GL_FLOAT, luma.data.get());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    return luma;
+}
+
+void scaleLuma(TextureDataV1& luma) {
+    for (int y = 0; y < luma.height; ++y) {
+        for (int x = 0; x < luma.width; ++x) luma.at(x, y) *= kLumaScale;
+    }
+}
+
+// Forward flow in x, y and backward flow in z, w, in pixels of the measuring level.
+TextureDataV4 measureMotion(TextureDataV1& reference, TextureDataV1& frame) {
+    scaleLuma(reference);
+    scaleLuma(frame);
+    TextureDataV4 field(reference.width, reference.height);
+    FarnebackOpticalFlow::DualFlow::compute(reference, frame, field, 10, 5, 1, 5, double(1.1f));
+    return field;
+}
+
+HostImageLease uploadFlow(const HostCall& call, const TextureDataV4& field) {
+    HostImageLease texture(call, makeImageLike(call, field.width, field.height, true, 0));
+    bindTextureUnit(GL_TEXTURE0, texture->texture, true);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, field.width, field.height, GL_RGBA, GL_FLOAT,
+                    field.data.get());
+    return texture;
+}
+
+void setDisplacementUniforms(const HostCall& call, const HostImage& frame, const HostImage& flow) {
+    const EffectData& effect = call.effect();
+    setVertexMatrices(call);
+    setSourceSamplerUnit0(call);
+    effect.setUniform1i(effect.uniformLocation(shaders::kFlowUniform), 1);
+    effect.setUniform2f(effect.uniformLocation(shaders::kSourceExtentUniform), frame.uMax,
+                        frame.vMax);
+    effect.setUniform2f(effect.uniformLocation(shaders::kFlowExtentUniform), flow.uMax, flow.vMax);
+    effect.setUniform2f(effect.uniformLocation(shaders::kPixelStepUniform),
+                        1.0f / float(flow.width), 1.0f / float(flow.height));
+}
+
+// The whole output in one strip, the texture coordinates spanning [0, 1]: the program
+// scales them by each texture's extents itself.
+void drawDisplaced(const HostCall& call, const HostImage& frame, const HostImage& flow,
+                   const HostImage& output) {
+    const EffectData& effect = call.effect();
+    attachRenderTarget(output, 0);
+    effect.bindProgram(kDisplacementProgram);
+    bindTextureUnit(GL_TEXTURE1, flow.texture, true);
+    bindTextureUnit(GL_TEXTURE0, frame.texture, true);
+    setDisplacementUniforms(call, frame, flow);
+    const RenderContext& rc = *call.renderContext();
+    const auto w = float(rc.width);
+    const auto h = float(rc.height);
+    const Quad quad = {0, 0, 0, 0, w, 0, 1, 0, 0, h, 0, 1, w, h, 1, 1};
+    drawQuad(call, quad);
+    unbindTextureUnit(GL_TEXTURE1, false);
+    restoreHostBindings(call);
+    effect.releaseProgram();
+}
+
+}  // namespace
+
+std::optional<TextureDataV4> measureFrameMotion(const HostCall& call, const FramePyramid& reference,
+                                                const FramePyramid& frame, int level) {
+    if (level != 0) {
+        rebuildMipChain(reference.image);
+        rebuildMipChain(frame.image);
+    }
+    TextureDataV1 referenceLuma = readLuma(reference.image, level);
+    TextureDataV1 frameLuma = readLuma(frame.image, level);
+    restoreHostBindings(call);
+    const bool stop = call.api->ReportProgress(call.host, 10, 100) != 0;
+    const bool sameSize =
+        referenceLuma.width == frameLuma.width && referenceLuma.height == frameLuma.height;
+    // A level so small that nothing is left to measure has no motion to undo.
+    if (stop || !sameSize || referenceLuma.width <= 0 || referenceLuma.height <= 0) {
+        return std::nullopt;
+    }
+    return measureMotion(referenceLuma, frameLuma);
+}
+
+void warpFrame(const HostCall& call, FramePyramid& frame, const TextureDataV4& field) {
+    HostImageLease flow = uploadFlow(call, field);
+    HostImageLease output(call,
+                          makeImageLike(call, frame.image.width, frame.image.height, true, 0));
+    drawDisplaced(call, frame.image, flow.image(), output.image());
+    copyImage(call, output.image(), frame.image);
+}
+
+void alignFrame(const HostCall& call, const FramePyramid& reference, FramePyramid& frame,
+                int level) {
+    if (const auto field = measureFrameMotion(call, reference, frame, level)) {
+        warpFrame(call, frame, *field);
+    }
+}
 
 }  // namespace Plugin

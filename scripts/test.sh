@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds the release and the sanitizer
-# configurations, and runs every test in both. Fails when any test fails.
+# configurations and runs every test in both, then runs the threaded flow's tests under
+# ThreadSanitizer. Fails when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,3 +16,10 @@ for flavour in release sanitize; do
   echo "== $flavour tests"
   (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
 done
+
+# Only the flow runs threads of its own; the GL tests would drive an uninstrumented Mesa.
+echo "== thread-sanitizer build (flow)"
+dir="$(scripts/build.sh tsan optical_flow_test flow_threads_test | tail -n 1)"
+echo "== thread-sanitizer tests (flow)"
+(cd "$dir" && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+  ctest --output-on-failure -j "$(nproc)" -L flow)

@@ -1,6 +1,7 @@
 // Rendering (message 10) through the loaded module and our host, with small generated clips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -264,6 +265,142 @@ TEST_F(Render, AnalysedThresholdsRemoveNoiseAndMoreFramesRemoveMore) {
         previous = quality;
         for (size_t i = 3; i < out.size(); i += 4) ASSERT_EQ(out[i], 1.0f);
     }
+}
+
+// A pan over a scene with texture, hard (anti-aliased) edges and a flat grey strip, at a
+// sub-pixel speed, with independent Gaussian noise on every frame.
+struct PanningClip {
+    std::vector<Frame> clean;
+    std::vector<Frame> noisy;
+};
+
+float panScene(double x, double y) {
+    if (x < 90.0) return 0.5f;  // the flat strip the analysis box covers
+    const double texture =
+        0.12 * std::sin(x * 0.21) * std::cos(y * 0.17) + 0.08 * std::sin((x - y) * 0.09);
+    // Two bright bars with one-pixel ramps: the edges where misaligned frames would ghost.
+    const auto bar = [](double v, double lo, double hi) {
+        return std::clamp(v - lo + 0.5, 0.0, 1.0) * std::clamp(hi - v + 0.5, 0.0, 1.0);
+    };
+    const double bars =
+        0.3 * bar(x, 150.0, 170.0) + 0.3 * bar(y, 60.0, 75.0) * bar(x, 200.0, 330.0);
+    return float(0.4 + texture + bars);
+}
+
+PanningClip makePanningClip(int width, int height, int frames, double vx, double vy, float sigma) {
+    PanningClip clip;
+    std::mt19937 generator(99);
+    std::normal_distribution<float> noise(0.0f, sigma);
+    for (int f = 0; f < frames; ++f) {
+        Frame clean{width, height, {}};
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const float v = panScene(x + vx * f, y + vy * f);
+                clean.rgba.insert(clean.rgba.end(), {v, 0.9f * v + 0.05f, 1.1f * v - 0.05f, 1.0f});
+            }
+        }
+        Frame noisy = clean;
+        for (size_t i = 0; i < noisy.rgba.size(); ++i) {
+            if (i % 4 != 3) noisy.rgba[i] += noise(generator);
+        }
+        clip.clean.push_back(std::move(clean));
+        clip.noisy.push_back(std::move(noisy));
+    }
+    return clip;
+}
+
+// Texels within two pixels of a luma step larger than 0.1 between neighbours.
+std::vector<bool> nearStrongEdges(const Frame& frame) {
+    const int w = frame.width;
+    const int h = frame.height;
+    std::vector<bool> edge(size_t(w * h), false);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x + 1 < w; ++x) {
+            const size_t i = size_t(y * w + x);
+            const bool stepX = std::fabs(frame.rgba[4 * i + 4] - frame.rgba[4 * i]) > 0.1f;
+            const bool stepY =
+                y + 1 < h && std::fabs(frame.rgba[4 * (i + w)] - frame.rgba[4 * i]) > 0.1f;
+            if (!stepX && !stepY) continue;
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 3; ++dx) {
+                    const int u = x + dx;
+                    const int v = y + dy;
+                    if (u >= 0 && u < w && v >= 0 && v < h) edge[size_t(v * w + u)] = true;
+                }
+            }
+        }
+    }
+    return edge;
+}
+
+double maskedPsnr(const std::vector<float>& image, const Frame& clean,
+                  const std::vector<bool>& mask) {
+    std::vector<float> a;
+    std::vector<float> b;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        if (!mask[i]) continue;
+        a.insert(a.end(), &image[4 * i], &image[4 * i + 4]);
+        b.insert(b.end(), &clean.rgba[4 * i], &clean.rgba[4 * i + 4]);
+    }
+    return psnr(a, b);
+}
+
+// Tracking lines the neighbours up with the moving picture before they are combined, so
+// four frames of a pan denoise clearly better with it, and edges do not ghost.
+TEST_F(Render, TrackingMovementAlignsAPanningClip) {
+    const int width = 256;
+    const int height = 144;
+    const PanningClip clip = makePanningClip(width, height, 8, 4.3, 1.6, 0.05f);
+    start(clip.noisy);
+    // The flat strip: pixels 10..80 across, every row, from the frame's centre.
+    set("analyzePoint1", -118.0, -60.0);
+    set("analyzePoint2", -48.0, 60.0);
+    host().renderContext().currentFrame = 4;
+    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    choose("numberOfFrames", 4);
+
+    const Frame& clean = clip.clean[4];
+    const std::vector<bool> edges = nearStrongEdges(clean);
+    const std::vector<bool> everywhere(edges.size(), true);
+    double whole[2];
+    double atEdges[2];
+    for (int track : {0, 1}) {
+        set("useOpticalFlowTracking", track);
+        const std::vector<float> out = render(4);
+        whole[track] = maskedPsnr(out, clean, everywhere);
+        atEdges[track] = maskedPsnr(out, clean, edges);
+    }
+    const double noisyWhole = maskedPsnr(clip.noisy[4].rgba, clean, everywhere);
+    const double noisyEdges = maskedPsnr(clip.noisy[4].rgba, clean, edges);
+    std::printf(
+        "panning clip, 4 frames: noisy %.2f dB (edges %.2f), tracking off %.2f dB "
+        "(edges %.2f), on %.2f dB (edges %.2f)\n",
+        noisyWhole, noisyEdges, whole[0], atEdges[0], whole[1], atEdges[1]);
+    EXPECT_GT(whole[1], whole[0] + 3.0);
+    EXPECT_GT(atEdges[1], atEdges[0] + 2.0);
+    EXPECT_GT(atEdges[1], noisyEdges) << "edges worse than the noisy input: ghosting";
+}
+
+// A host that asks to stop at the alignment's progress report gets the frame rendered as
+// if tracking were off: the neighbours stay unaligned and the render goes on.
+TEST_F(Render, StoppingTheAlignmentStillRendersTheFrame) {
+    const PanningClip clip = makePanningClip(128, 64, 5, 2.4, 0.7, 0.05f);
+    start(clip.noisy);
+    set("analyzePoint1", -60.0, -30.0);
+    set("analyzePoint2", -30.0, 30.0);
+    host().renderContext().currentFrame = 2;
+    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    choose("numberOfFrames", 2);
+    set("useOpticalFlowTracking", 0);
+    const std::vector<float> untracked = render(2);
+    ASSERT_TRUE(host().progressReports().empty()) << "every fetch succeeded";
+    set("useOpticalFlowTracking", 1);
+    host().askStopAtProgressReport(1);
+    const std::vector<float> stopped = render(2);
+    // One neighbour, one alignment, stopped at its report.
+    ASSERT_EQ(host().progressReports().size(), 1u);
+    EXPECT_EQ(host().progressReports()[0], std::make_pair(10, 100));
+    EXPECT_EQ(stopped, untracked);
 }
 
 }  // namespace
