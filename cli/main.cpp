@@ -1,55 +1,66 @@
-// `ruvovav`: runs the Ruvovav effect outside the editor, through our Kestrel host.
+// `ruvovav`: runs the Ruvovav effect outside the editor, through our Kestrel host, on video
+// files and image sequences.
+#include <CLI/CLI.hpp>
+
 #include <iostream>
 
-#include "cli/options.h"
-#include "host/descriptor_reader.h"
-#include "host/host.h"
-#include "host/panel_listing.h"
-#include "host/plugin_module.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/effect_session.h"
+#include "cli/media/media_error.h"
+#include "cli/value_parsers.h"
 
 namespace {
 
-constexpr const char* kVersion = "ruvovav 0.1";
+using namespace ruvovav::cli;
 
-int showEffectInfo(const ruvovav::cli::Options& options) {
-    const kestrel::PluginModule module(options.modulePath.empty()
-                                           ? kestrel::defaultModulePath()
-                                           : std::filesystem::path(options.modulePath));
-    kestrel::Host host(module, {.backend = kestrel::parseGlBackend(options.gl)});
-    if (host.createInstance() != 1 || host.setUpGpu() != 1 || host.declareParameters() != 1) {
-        std::cerr << "ruvovav: the effect failed to start on this OpenGL context\n";
-        return 1;
+// One clear line for a user: the first line of the message, nothing of a stack.
+void report(const std::string& message) {
+    std::cerr << "ruvovav: " << message.substr(0, message.find('\n')) << "\n";
+}
+
+int runParsed(CommandLine& line) {
+    switch (line.command) {
+        case Command::Denoise:
+            return runDenoise(line.denoise);
+        case Command::Analyze:
+            return runAnalyze(line.analyze);
+        case Command::Info:
+            return runInfo(line.info);
+        case Command::Demo:
+            return runDemo(line.demo);
     }
-    kestrel::printDescriptor(std::cout, kestrel::readDescriptor(module));
-    const kestrel::EglContext& context = host.gl()->context();
-    context.makeCurrent();
-    std::cout << "  OpenGL:     " << context.renderer() << " (" << context.version() << ", "
-              << context.origin() << ")\n";
-    kestrel::printPanel(std::cout, host.parameters());
-    return 0;
+    return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    ruvovav::cli::Options options;
-    if (const auto error = ruvovav::cli::parseOptions(argc, argv, options)) {
-        std::cerr << "ruvovav: " << *error << "\n" << ruvovav::cli::usageText();
-        return 2;
-    }
-    if (options.showHelp) {
-        std::cout << ruvovav::cli::usageText();
+    CommandLine line;
+    const std::unique_ptr<CLI::App> app = makeApp(line);
+    try {
+        app->parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app->help();
         return 0;
-    }
-    if (options.showVersion) {
+    } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
         return 0;
+    } catch (const CLI::ParseError& e) {
+        report(e.what());
+        std::cerr << "Run 'ruvovav --help' for the options.\n";
+        return kExitUsage;
+    } catch (const UsageError& e) {
+        report(e.what());
+        return kExitUsage;
     }
     try {
-        // Until the tool processes clips, its default job is to show what the effect offers.
-        return showEffectInfo(options);
+        return runParsed(line);
+    } catch (const UsageError& e) {
+        report(e.what());
+        return kExitUsage;
     } catch (const std::exception& e) {
-        std::cerr << "ruvovav: " << e.what() << "\n";
-        return 1;
+        report(e.what());
+        return kExitFailure;
     }
 }

@@ -13,3 +13,15 @@ add_executable(render_bench bench/render_bench.cpp bench/bench_main.cpp)
 target_link_libraries(render_bench PRIVATE kestrel_host benchmark::benchmark)
 target_compile_definitions(render_bench PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
 add_dependencies(render_bench Ruvovav)
+
+# Our CPU dense flow against OpenCV's Farneback flow. OpenCV is a yardstick linked by this
+# program only; without it the comparison is skipped, not the configure.
+find_package(OpenCV QUIET COMPONENTS core imgproc video)
+if(OpenCV_FOUND)
+  add_executable(flow_bench bench/flow_bench.cpp)
+  target_link_libraries(flow_bench PRIVATE ruvovav_plugin_objects benchmark::benchmark
+                        ${OpenCV_LIBS})
+  target_include_directories(flow_bench SYSTEM PRIVATE ${OpenCV_INCLUDE_DIRS})
+else()
+  message(STATUS "OpenCV (core, imgproc, video) not found: flow_bench is not built")
+endif()

@@ -1,4 +1,29 @@
-add_executable(ruvovav cli/main.cpp cli/options.cpp)
-target_link_libraries(ruvovav PRIVATE kestrel_host)
+# The `ruvovav` tool. Its pieces form a library so that tests drive them without a process.
+find_package(CLI11 CONFIG REQUIRED)
+find_package(nlohmann_json CONFIG REQUIRED)
+
+add_library(ruvovav_cli STATIC
+  cli/analysis_runner.cpp
+  cli/analyze_command.cpp
+  cli/command_line.cpp
+  cli/demo_clip.cpp
+  cli/demo_command.cpp
+  cli/denoise_command.cpp
+  cli/effect_session.cpp
+  cli/effect_settings.cpp
+  cli/frame_cache.cpp
+  cli/info_command.cpp
+  cli/interrupt.cpp
+  cli/job_setup.cpp
+  cli/metrics.cpp
+  cli/profile.cpp
+  cli/progress.cpp
+  cli/value_parsers.cpp)
+target_include_directories(ruvovav_cli PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(ruvovav_cli PUBLIC kestrel_host ruvovav_media ruvovav_auto_analysis
+                      CLI11::CLI11 nlohmann_json::nlohmann_json)
+
+add_executable(ruvovav cli/main.cpp)
+target_link_libraries(ruvovav PRIVATE ruvovav_cli)
 set_target_properties(ruvovav PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 add_dependencies(ruvovav Ruvovav)

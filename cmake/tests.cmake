@@ -73,3 +73,19 @@ add_executable(flow_threads_test tests/flow_threads_test.cpp)
 target_link_libraries(flow_threads_test PRIVATE
   ruvovav_plugin_objects GTest::gtest_main Threads::Threads)
 gtest_discover_tests(flow_threads_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS flow)
+
+# The command-line tool's pieces, linked directly; the jobs drive the loaded module.
+function(ruvovav_cli_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE ruvovav_cli GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>"
+    RUVOVAV_TOOL_PATH="$<TARGET_FILE:ruvovav>")
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  add_dependencies(${name} Ruvovav ruvovav)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()
+
+ruvovav_cli_test(cli_settings_test tests/cli_settings_test.cpp)
+ruvovav_cli_test(auto_analysis_test tests/auto_analysis_test.cpp)
+ruvovav_cli_test(cli_jobs_test tests/cli_jobs_test.cpp)

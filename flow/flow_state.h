@@ -33,8 +33,10 @@ struct FlowState {
     }
 };
 
-// Allocates everything at the input size, zero-filled, so that later levels only
-// re-dimension. The flow field must have the size of the inputs.
+// Allocates everything at the input size, so that later levels only re-dimension. The
+// pyramids are zero-filled; the vec5 scratch is not, since every stage writes it before
+// reading it: the zero-fill cost as much as the stages it fed. The flow field must have the
+// size of the inputs. Everything is freed with the state, at the end of the computation.
 FlowState makeFlowState(const TextureDataV1& a, const TextureDataV1& b, TextureDataV4& flow,
                         const FlowSettings& settings);
 

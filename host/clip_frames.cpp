@@ -19,6 +19,26 @@ void ClipFrames::setFrames(std::vector<Frame> frames) {
         }
     }
     frames_ = std::move(frames);
+    frameCount_ = static_cast<int>(frames_.size());
+    source_ = nullptr;
+}
+
+void ClipFrames::setSource(int frameCount, FrameSource source) {
+    frames_.clear();
+    frameCount_ = frameCount;
+    source_ = std::move(source);
+}
+
+const Frame& ClipFrames::frame(int frameIndex) const {
+    if (frameIndex < 0 || frameIndex >= frameCount_) {
+        throw std::out_of_range("frame " + std::to_string(frameIndex) + " is outside the clip");
+    }
+    if (!source_) return frames_[static_cast<size_t>(frameIndex)];
+    const Frame* f = source_(frameIndex);
+    if (f == nullptr) {
+        throw std::out_of_range("frame " + std::to_string(frameIndex) + " is unavailable");
+    }
+    return *f;
 }
 
 void ClipFrames::injectFailure(int frameIndex) {
@@ -31,7 +51,9 @@ int ClipFrames::fetch(ImagePool& pool, int frameIndex, HostImage* out) {
     *out = HostImage{};
     if (frameIndex < 0 || frameIndex >= frameCount()) return kOutOfRange;
     if (failures_.count(frameIndex) != 0) return kInjectedFailure;
-    const Frame& f = frame(frameIndex);
+    const Frame* streamed = source_ ? source_(frameIndex) : nullptr;
+    if (source_ && streamed == nullptr) return kUnavailable;
+    const Frame& f = streamed != nullptr ? *streamed : frames_[static_cast<size_t>(frameIndex)];
     const uint32_t texture =
         pool.create(f.width, f.height, GL_RGBA32F, GL_RGBA, GL_FLOAT, 0, nullptr, nullptr);
     if (texture == 0) return kNoImage;

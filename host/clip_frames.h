@@ -6,6 +6,7 @@
 // read against the frame bit for bit. The effect must release the image it was lent.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -26,16 +27,25 @@ public:
     static constexpr int kFetched = 0;
     static constexpr int kOutOfRange = 1;
     static constexpr int kInjectedFailure = 2;
-    static constexpr int kNoImage = 3;  // bad output pointer or the pool refused
+    static constexpr int kNoImage = 3;      // bad output pointer or the pool refused
+    static constexpr int kUnavailable = 4;  // the frame source had nothing for the index
+
+    // Frame i of a clip streamed from elsewhere (a decoder), or null when it cannot be had.
+    // The frame must stay valid until the next call of the source.
+    using FrameSource = std::function<const Frame*(int frameIndex)>;
 
     // Throws std::invalid_argument when a frame's size and pixel count disagree.
     void setFrames(std::vector<Frame> frames);
+    // A clip of `frameCount` frames that are asked for one at a time, for clips too long
+    // to hold in memory. Every frame must have the clip's size.
+    void setSource(int frameCount, FrameSource source);
     // Makes every later fetch of this frame fail, as a missing or unreadable file would.
     void injectFailure(int frameIndex);
     void clearFailures() { failures_.clear(); }
 
-    int frameCount() const { return static_cast<int>(frames_.size()); }
-    const Frame& frame(int frameIndex) const { return frames_.at(static_cast<size_t>(frameIndex)); }
+    int frameCount() const { return frameCount_; }
+    // Throws std::out_of_range for an index outside the clip or a frame the source lacks.
+    const Frame& frame(int frameIndex) const;
     // Every index asked for, in order, failures included.
     const std::vector<int>& requests() const { return requests_; }
 
@@ -43,6 +53,8 @@ public:
 
 private:
     std::vector<Frame> frames_;
+    FrameSource source_;
+    int frameCount_ = 0;
     std::set<int> failures_;
     std::vector<int> requests_;
 };

@@ -49,6 +49,7 @@ HostGl::HostGl(const GlOptions& options)
       height_(options.height),
       modelView_(identity()) {
     allocateFrameImages();
+    loadSourceFrame(0);
 }
 
 HostGl::~HostGl() {
@@ -66,7 +67,6 @@ void HostGl::allocateFrameImages() {
     }
     templateImage_ = destination_;
     projection_ = orthographicProjection(width_, height_);
-    loadSourceFrame(0);
 }
 
 void HostGl::setClip(std::vector<Frame> frames) {
@@ -80,6 +80,19 @@ void HostGl::setClip(std::vector<Frame> frames) {
     height_ = frames[0].height;
     clip_.setFrames(std::move(frames));
     context_.makeCurrent();
+    allocateFrameImages();
+    loadSourceFrame(0);
+}
+
+void HostGl::setClipSource(int width, int height, int frameCount, ClipFrames::FrameSource source) {
+    if (width <= 0 || height <= 0 || frameCount <= 0) {
+        throw std::invalid_argument("host: a clip needs a size and at least one frame");
+    }
+    width_ = width;
+    height_ = height;
+    clip_.setSource(frameCount, std::move(source));
+    context_.makeCurrent();
+    // Nothing is decoded until a frame is rendered: a chunk of a long clip starts far in.
     allocateFrameImages();
 }
 

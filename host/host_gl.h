@@ -35,7 +35,10 @@ public:
     // Sets the clip; the frame size becomes the first frame's. Throws on an empty clip or
     // frames of different sizes.
     void setClip(std::vector<Frame> frames);
-    // Uploads the clip's frame into the host's source image (zeros without a clip).
+    // A streamed clip of `frameCount` frames of width x height (see ClipFrames::setSource).
+    void setClipSource(int width, int height, int frameCount, ClipFrames::FrameSource source);
+    // Uploads the clip's frame into the host's source image (zeros without a clip). Throws
+    // std::out_of_range when a streamed clip cannot give the frame.
     void loadSourceFrame(int frameIndex);
     // Points the render context at the host's images and matrices.
     void describeTo(RenderContext& context);

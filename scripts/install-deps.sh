@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds and tests with. Idempotent: when every
+# Installs the Debian packages the project builds and runs with. Idempotent: when every
 # package is present it touches nothing, so it is cheap to run before every build.
+# Usage: scripts/install-deps.sh [bench]   (bench: also what the benchmarks compare against)
 set -euo pipefail
 
 packages=(
@@ -8,7 +9,11 @@ packages=(
   libglew-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri libopengl-dev
   libgtest-dev libbenchmark-dev
   glslang-tools
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libopenimageio-dev libcli11-dev nlohmann-json3-dev
 )
+# OpenCV is only a yardstick for the flow benchmark; users of the tool never need it.
+[ "${1:-}" = bench ] && packages+=(libopencv-dev)
 
 missing=()
 for p in "${packages[@]}"; do

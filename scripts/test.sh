@@ -4,7 +4,7 @@
 # ThreadSanitizer. Fails when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh bench
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

@@ -1,0 +1,141 @@
+#include "cli/command_line.h"
+
+#include "cli/media/media_writer.h"
+
+namespace ruvovav::cli {
+namespace {
+
+constexpr const char* kInputGroup = "Input and output";
+constexpr const char* kAnalysisGroup = "Analysis";
+
+void addCommon(CLI::App& command, CommonOptions& common) {
+    command
+        .add_option("--gl", common.gl,
+                    "OpenGL device: auto (a GPU when present), software "
+                    "(llvmpipe) or hardware")
+        ->check(CLI::IsMember({"auto", "software", "hardware"}))
+        ->group("Host");
+    command
+        .add_option("--module", common.modulePath,
+                    "effect module to load (default: Ruvovav.kspl beside ruvovav)")
+        ->group("Host");
+}
+
+void addAnalysis(CLI::App& command, AnalysisOptions& analysis) {
+    command
+        .add_option("--box", analysis.box,
+                    "analyse this box (image pixels, top-left origin) instead of choosing "
+                    "boxes automatically")
+        ->type_name("X,Y,W,H")
+        ->group(kAnalysisGroup);
+    command
+        .add_option("--analyze-frame", analysis.analyzeFrame,
+                    "frame the analysis measures [default 0]")
+        ->group(kAnalysisGroup);
+    command
+        .add_option("--profile-in", analysis.profileIn,
+                    "settings and thresholds saved by an earlier analysis (no new analysis "
+                    "unless --box is given); flags on this command line override it")
+        ->group(kAnalysisGroup);
+}
+
+CLI::App* addDenoise(CLI::App& app, CommandLine& line) {
+    DenoiseOptions& o = line.denoise;
+    CLI::App* command = app.add_subcommand("denoise", "denoise a video file or image sequence");
+    command->add_option("INPUT", o.input, "video file or image sequence (shots/%04d.png)")
+        ->required()
+        ->group(kInputGroup);
+    command
+        ->add_option("-o,--output", o.output,
+                     "output file or sequence; its extension picks the format")
+        ->required()
+        ->group(kInputGroup);
+    command->add_flag("-y", o.overwrite, "overwrite an existing output")->group(kInputGroup);
+    command
+        ->add_option("--range", o.range,
+                     "render frames A to B-1 (A: to the end); neighbours outside are still "
+                     "read, so chunks join into the whole render")
+        ->type_name("A:B")
+        ->group(kInputGroup);
+    command
+        ->add_option("--codec", o.codec,
+                     "h264, h265, ffv1 or prores instead of the "
+                     "extension's default")
+        ->group(kInputGroup);
+    command->add_option("--crf", o.crf, "quality of H.264/H.265 (0 best to 51) [default 18/20]")
+        ->check(CLI::Range(0, 51))
+        ->group(kInputGroup);
+    addAnalysis(*command, o.analysis);
+    command
+        ->add_option("--profile-out", o.analysis.profileOut,
+                     "also save every parameter value as JSON")
+        ->group(kAnalysisGroup);
+    o.settings.addOptions(*command);
+    addCommon(*command, o.common);
+    command->callback([&line] { line.command = Command::Denoise; });
+    return command;
+}
+
+CLI::App* addAnalyze(CLI::App& app, CommandLine& line) {
+    AnalyzeOptions& o = line.analyze;
+    CLI::App* command =
+        app.add_subcommand("analyze", "measure the noise and save a profile; renders nothing");
+    command->add_option("INPUT", o.input, "video file or image sequence")
+        ->required()
+        ->group(kInputGroup);
+    command->add_option("--profile-out", o.analysis.profileOut, "where to save the profile (JSON)")
+        ->required()
+        ->group(kInputGroup);
+    command->add_flag("-y", o.overwrite, "overwrite an existing profile")->group(kInputGroup);
+    addAnalysis(*command, o.analysis);
+    o.settings.addOptions(*command);
+    addCommon(*command, o.common);
+    command->callback([&line] { line.command = Command::Analyze; });
+    return command;
+}
+
+CLI::App* addInfo(CLI::App& app, CommandLine& line) {
+    InfoOptions& o = line.info;
+    CLI::App* command = app.add_subcommand(
+        "info",
+        "the effect's descriptor and panel; with an input, its size, rate, frame "
+        "count, pixel format and the GL renderer");
+    command->add_option("INPUT", o.input, "video file or image sequence")->group(kInputGroup);
+    addCommon(*command, o.common);
+    command->callback([&line] { line.command = Command::Info; });
+    return command;
+}
+
+CLI::App* addDemo(CLI::App& app, CommandLine& line) {
+    DemoOptions& o = line.demo;
+    CLI::App* command = app.add_subcommand(
+        "demo",
+        "generate a noisy test clip, denoise it with the automatic analysis, and print "
+        "the PSNR gain");
+    command
+        ->add_option("-o,--output-dir", o.outputDir,
+                     "folder for the clip, the result and a before/after picture")
+        ->capture_default_str()
+        ->group(kInputGroup);
+    addCommon(*command, o.common);
+    command->callback([&line] { line.command = Command::Demo; });
+    return command;
+}
+
+}  // namespace
+
+std::unique_ptr<CLI::App> makeApp(CommandLine& line) {
+    auto app = std::make_unique<CLI::App>(
+        "Ruvovav: GPU grain and noise removal for video files and image sequences.\n\n"
+        "Formats: " +
+        media::describeFormats());
+    app->set_version_flag("--version", kVersion);
+    app->require_subcommand(1);
+    addDenoise(*app, line);
+    addAnalyze(*app, line);
+    addInfo(*app, line);
+    addDemo(*app, line);
+    return app;
+}
+
+}  // namespace ruvovav::cli

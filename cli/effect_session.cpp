@@ -1,0 +1,58 @@
+#include "cli/effect_session.h"
+
+namespace ruvovav::cli {
+
+EffectSession::EffectSession(const std::filesystem::path& modulePath, kestrel::GlBackend backend)
+    : module_(std::make_unique<kestrel::PluginModule>(
+          modulePath.empty() ? kestrel::defaultModulePath() : modulePath)),
+      host_(std::make_unique<kestrel::Host>(*module_, kestrel::GlOptions{.backend = backend})) {
+    if (host_->createInstance() != 1 || host_->setUpGpu() != 1 || host_->declareParameters() != 1) {
+        throw SessionError("the effect failed to start on this OpenGL context");
+    }
+}
+
+EffectSession::~EffectSession() {
+    // The instance goes before the host's context and the module it came from.
+    host_->destroyInstance();
+}
+
+std::string EffectSession::renderer() {
+    const kestrel::EglContext& context = host_->gl()->context();
+    context.makeCurrent();
+    return context.renderer() + " (" + context.version() + ", " + context.origin() + ")";
+}
+
+void EffectSession::setClip(int width, int height, int frameCount,
+                            kestrel::ClipFrames::FrameSource source) {
+    host_->gl()->setClipSource(width, height, frameCount, std::move(source));
+}
+
+std::pair<kestrel::ParameterValue, kestrel::ParameterValue> analysisPoints(const PixelRect& box,
+                                                                           int width, int height) {
+    const double halfWidth = 0.5 * width;
+    const double halfHeight = 0.5 * height;
+    const double left = box.x - halfWidth;
+    const double right = box.x + box.width - halfWidth;
+    const double top = (height - box.y) - halfHeight;
+    const double bottom = (height - box.y - box.height) - halfHeight;
+    return {{left, top}, {right, bottom}};
+}
+
+void EffectSession::pressAnalysis(const PixelRect& box, int frameIndex, const std::string& button) {
+    const auto [first, second] = analysisPoints(box, host_->gl()->width(), host_->gl()->height());
+    parameters().set("analyzePoint1", 0, first, 0);
+    parameters().set("analyzePoint2", 0, second, 0);
+    host_->renderContext().currentFrame = frameIndex;
+    host_->renderContext().time = frameIndex;
+    host_->gl()->loadSourceFrame(frameIndex);
+    if (host_->notify(7, button) != 1) throw SessionError("the effect's analysis failed");
+}
+
+std::vector<float> EffectSession::render(int frameIndex) {
+    if (host_->renderFrame(frameIndex) != 1) {
+        throw SessionError("the effect failed to render frame " + std::to_string(frameIndex));
+    }
+    return host_->gl()->readDestination();
+}
+
+}  // namespace ruvovav::cli

@@ -1,0 +1,92 @@
+#include "cli/job_setup.h"
+
+#include <climits>
+
+#include "cli/command_line.h"
+#include "cli/profile.h"
+
+namespace ruvovav::cli {
+namespace {
+
+int windowFrames(kestrel::ParameterStore& store) {
+    return store.choiceValue("numberOfFrames", 0);
+}
+
+nlohmann::ordered_json boxesJson(const std::vector<PressedBox>& boxes) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const PressedBox& b : boxes) {
+        list.push_back({{"button", b.button},
+                        {"box", {b.box.x, b.box.y, b.box.width, b.box.height}},
+                        {"meanLuma", b.meanLuma}});
+    }
+    return list;
+}
+
+}  // namespace
+
+std::unique_ptr<media::MediaReader> openInput(const std::string& input) {
+    std::unique_ptr<media::MediaReader> reader = media::MediaReader::open(input);
+    const media::VideoInfo& info = reader->info();
+    if (info.width <= 0 || info.height <= 0) {
+        throw media::MediaError("'" + input + "' has frames of no size");
+    }
+    if (info.width > media::kMaxFrameSide || info.height > media::kMaxFrameSide) {
+        throw media::MediaError("'" + input + "' has " + std::to_string(info.width) + "x" +
+                                std::to_string(info.height) + " frames, larger than " +
+                                std::to_string(media::kMaxFrameSide) + " on a side");
+    }
+    if (info.frameCount <= 0 || info.frameCount > INT_MAX) {
+        throw media::MediaError("'" + input + "' holds no frames");
+    }
+    return reader;
+}
+
+ClipJob startClipJob(const CommonOptions& common, const std::string& input,
+                     const AnalysisOptions& analysis, const EffectSettings& settings) {
+    ClipJob job;
+    job.reader = openInput(input);
+    const media::VideoInfo& info = job.reader->info();
+    job.frameCount = int(info.frameCount);
+    job.session =
+        std::make_unique<EffectSession>(common.modulePath, kestrel::parseGlBackend(common.gl));
+    kestrel::ParameterStore& store = job.session->parameters();
+    if (!analysis.profileIn.empty()) applySettings(store, loadProfile(analysis.profileIn, store));
+    applySettings(store, settings.settings());
+    job.cache = std::make_unique<FrameCache>(*job.reader, job.frameCount, windowFrames(store));
+    FrameCache* cache = job.cache.get();
+    job.session->setClip(info.width, info.height, job.frameCount,
+                         [cache](int i) { return cache->frame(i); });
+    return job;
+}
+
+std::vector<PressedBox> analyseClip(ClipJob& job, const AnalysisOptions& analysis,
+                                    std::ostream& out) {
+    if (!analysis.profileIn.empty() && analysis.box.empty()) return {};
+    AnalysisRequest request;
+    if (!analysis.box.empty()) request.box = parseBox("--box", analysis.box);
+    if (analysis.analyzeFrame < 0 || analysis.analyzeFrame >= job.frameCount) {
+        throw UsageError("--analyze-frame: " + std::to_string(analysis.analyzeFrame) +
+                         " is outside the clip's " + std::to_string(job.frameCount) + " frames");
+    }
+    request.frame = int(analysis.analyzeFrame);
+    const kestrel::Frame* frame = job.cache->frame(request.frame);
+    if (frame == nullptr) throw media::MediaError(job.cache->error().value_or("unreadable frame"));
+    const std::vector<PressedBox> boxes = runAnalysis(*job.session, *frame, request);
+    for (const PressedBox& b : boxes) {
+        out << (b.button == "analyzeButton" ? "analysis box:   " : "brightness box: ")
+            << boxText(b.box) << " (mean luma " << b.meanLuma << ")\n";
+    }
+    return boxes;
+}
+
+void saveProfileIfAsked(ClipJob& job, const AnalysisOptions& analysis, const std::string& input,
+                        const std::vector<PressedBox>& boxes, bool overwrite) {
+    if (analysis.profileOut.empty()) return;
+    nlohmann::ordered_json metadata = {{"tool", kVersion},
+                                       {"source", input},
+                                       {"analyzedFrame", analysis.analyzeFrame},
+                                       {"boxes", boxesJson(boxes)}};
+    saveProfile(analysis.profileOut, makeProfile(job.session->parameters(), metadata), overwrite);
+}
+
+}  // namespace ruvovav::cli

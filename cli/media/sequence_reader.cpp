@@ -1,0 +1,119 @@
+#include "sequence_reader.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include "frame_pattern.h"
+
+namespace ruvovav::media {
+namespace {
+
+namespace OIIO = OIIO_NAMESPACE;
+using InputPtr = std::unique_ptr<OIIO::ImageInput>;  // ImageInput's destructor closes the file
+
+// PNG and TIFF keep straight alpha; without this hint OpenImageIO would premultiply it.
+InputPtr openImage(const std::filesystem::path& file, OIIO::ImageSpec& spec) {
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    InputPtr input = OIIO::ImageInput::open(file.string(), &config);
+    if (!input) {
+        std::string why = OIIO::geterror();
+        throw MediaError("cannot open " + quotedPath(file) + ": " +
+                         (why.empty() ? "not a readable image" : why));
+    }
+    spec = input->spec();
+    return input;
+}
+
+// OpenEXR stores premultiplied colour; pictures carry straight colour.
+void unpremultiply(std::vector<float>& rgba) {
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        const float a = rgba[i + 3];
+        if (a <= 0.0f || a == 1.0f) continue;
+        for (int c = 0; c < 3; ++c) rgba[i + c] /= a;
+    }
+}
+
+// Spreads `channels` interleaved values per pixel over RGBA: a single colour channel (grey)
+// fills R, G and B; a missing alpha is 1.
+void expandToRgba(const std::vector<float>& in, int channels, int alphaChannel,
+                  std::vector<float>& out) {
+    int colour[3] = {};
+    int colours = 0;
+    for (int c = 0; c < channels && colours < 3; ++c)
+        if (c != alphaChannel) colour[colours++] = c;
+    if (colours < 3) colour[1] = colour[2] = colour[0];
+    const size_t pixels = in.size() / channels;
+    out.resize(pixels * 4);
+    for (size_t p = 0; p < pixels; ++p) {
+        const float* src = &in[p * channels];
+        float* dst = &out[p * 4];
+        for (int c = 0; c < 3; ++c) dst[c] = src[colour[c]];
+        dst[3] = alphaChannel >= 0 ? src[alphaChannel] : 1.0f;
+    }
+}
+
+}  // namespace
+
+SequenceReader::SequenceReader(std::string name, std::vector<std::filesystem::path> files,
+                               const ReaderOptions& options)
+    : name_(std::move(name)), files_(std::move(files)) {
+    info_.rateNum = options.sequenceRateNum;
+    info_.rateDen = options.sequenceRateDen;
+    info_.frameCount = int64_t(files_.size());
+    describe(files_.front());
+}
+
+std::unique_ptr<SequenceReader> SequenceReader::fromPattern(const std::filesystem::path& pattern,
+                                                            const ReaderOptions& options) {
+    const auto parsed = parseFramePattern(pattern);
+    const std::vector<int64_t> numbers =
+        parsed ? parsed->existingNumbers() : std::vector<int64_t>{};
+    if (numbers.empty())
+        throw MediaError("cannot open " + quotedPath(pattern) + ": no file matches");
+    std::vector<std::filesystem::path> files;
+    for (size_t i = 0; i < numbers.size() && numbers[i] == numbers[0] + int64_t(i); ++i)
+        files.push_back(parsed->fileFor(numbers[i]));
+    return std::make_unique<SequenceReader>(pattern.string(), std::move(files), options);
+}
+
+void SequenceReader::describe(const std::filesystem::path& first) {
+    OIIO::ImageSpec spec;
+    InputPtr input = openImage(first, spec);
+    if (spec.width <= 0 || spec.height <= 0 || spec.width > kMaxFrameSide ||
+        spec.height > kMaxFrameSide)
+        throw MediaError(quotedPath(first) + " has an unsupported image size " +
+                         std::to_string(spec.width) + "x" + std::to_string(spec.height));
+    info_.width = spec.width;
+    info_.height = spec.height;
+    info_.codec = input->format_name();
+    info_.isFloat = spec.format.is_floating_point();
+    info_.bitDepth = spec.get_int_attribute("oiio:BitsPerSample", int(spec.format.size() * 8));
+    info_.hasAlpha = spec.alpha_channel >= 0;
+    const char* layout[] = {"", "Y", "YA", "RGB", "RGBA"};
+    info_.pixelFormat = std::string(spec.format.c_str()) + " " +
+                        (spec.nchannels <= 4 ? layout[spec.nchannels] : "RGBA+");
+}
+
+bool SequenceReader::read(int64_t frameIndex, Picture& out) {
+    if (frameIndex < 0 || frameIndex >= int64_t(files_.size())) return false;
+    const auto& file = files_[size_t(frameIndex)];
+    OIIO::ImageSpec spec;
+    InputPtr input = openImage(file, spec);
+    if (spec.width != info_.width || spec.height != info_.height)
+        throw MediaError(quotedPath(file) + " is " + std::to_string(spec.width) + "x" +
+                         std::to_string(spec.height) + ", unlike the first image of " +
+                         quotedPath(name_));
+    const int channels = std::min(spec.nchannels, 4);
+    std::vector<float> pixels(size_t(spec.width) * spec.height * channels);
+    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data()))
+        throw MediaError("cannot read " + quotedPath(file) + ": " + input->geterror());
+    ++decodedFrames_;
+    const int alpha = spec.alpha_channel < channels ? spec.alpha_channel : -1;
+    expandToRgba(pixels, channels, alpha, out.rgba);
+    if (alpha >= 0 && input->format_name() == std::string("openexr")) unpremultiply(out.rgba);
+    out.width = spec.width;
+    out.height = spec.height;
+    return true;
+}
+
+}  // namespace ruvovav::media
