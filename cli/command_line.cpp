@@ -65,6 +65,19 @@ CLI::App* addDenoise(CLI::App& app, CommandLine& line) {
     command->add_option("--crf", o.crf, "quality of H.264/H.265 (0 best to 51) [default 18/20]")
         ->check(CLI::Range(0, 51))
         ->group(kInputGroup);
+    command
+        ->add_option("--reference", o.reference,
+                     "clean clip: print PSNR and SSIM of the input and of the result "
+                     "against it (means; per frame with --per-frame)")
+        ->type_name("CLEAN")
+        ->group("Measurement");
+    command->add_flag("--per-frame", o.metricsPerFrame, "with --reference: a line per frame")
+        ->group("Measurement");
+    command
+        ->add_flag("--stats", o.stats,
+                   "print frames per second and the shares of decoding, rendering and "
+                   "encoding")
+        ->group("Measurement");
     addAnalysis(*command, o.analysis);
     command
         ->add_option("--profile-out", o.analysis.profileOut,
@@ -106,6 +119,37 @@ CLI::App* addInfo(CLI::App& app, CommandLine& line) {
     return command;
 }
 
+CLI::App* addPreview(CLI::App& app, CommandLine& line) {
+    PreviewOptions& o = line.preview;
+    CLI::App* command = app.add_subcommand(
+        "preview",
+        "PNGs of one frame to look at: the analysis box, the frequency views at a "
+        "few levels, and a labelled before/after split");
+    command->add_option("INPUT", o.input, "video file or image sequence")
+        ->required()
+        ->group(kInputGroup);
+    command->add_option("-o,--output-dir", o.outputDir, "folder for the pictures")
+        ->required()
+        ->group(kInputGroup);
+    command->add_option("--frame", o.frame, "the frame shown and analysed [default 0]")
+        ->group(kInputGroup);
+    command->add_flag("-y", o.overwrite, "overwrite existing pictures")->group(kInputGroup);
+    command
+        ->add_option("--box", o.analysis.box,
+                     "analyse this box instead of choosing boxes "
+                     "automatically (image pixels, top-left origin)")
+        ->type_name("X,Y,W,H")
+        ->group(kAnalysisGroup);
+    command
+        ->add_option("--profile-in", o.analysis.profileIn,
+                     "settings and thresholds saved by an earlier analysis")
+        ->group(kAnalysisGroup);
+    o.settings.addOptions(*command);
+    addCommon(*command, o.common);
+    command->callback([&line] { line.command = Command::Preview; });
+    return command;
+}
+
 CLI::App* addDemo(CLI::App& app, CommandLine& line) {
     DemoOptions& o = line.demo;
     CLI::App* command = app.add_subcommand(
@@ -135,6 +179,7 @@ std::unique_ptr<CLI::App> makeApp(CommandLine& line) {
     addAnalyze(*app, line);
     addInfo(*app, line);
     addDemo(*app, line);
+    addPreview(*app, line);
     return app;
 }
 

@@ -12,7 +12,7 @@ namespace ruvovav::cli {
 
 inline constexpr const char* kVersion = "ruvovav 0.2";
 
-enum class Command { Denoise, Analyze, Info, Demo };
+enum class Command { Denoise, Analyze, Info, Demo, Preview };
 
 // Where the parse puts what it finds; must outlive the app made for it.
 struct CommandLine {
@@ -21,6 +21,7 @@ struct CommandLine {
     AnalyzeOptions analyze;
     InfoOptions info;
     DemoOptions demo;
+    PreviewOptions preview;
 };
 
 std::unique_ptr<CLI::App> makeApp(CommandLine& line);

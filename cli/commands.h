@@ -34,6 +34,9 @@ struct DenoiseOptions {
     std::string range;  // "A:B"; empty: the whole clip
     std::string codec;  // empty: by the output's extension
     std::optional<int> crf;
+    std::string reference;         // a clean clip to measure the input and the result against
+    bool metricsPerFrame = false;  // with a reference: a line per frame besides the means
+    bool stats = false;            // where the time went: decode, render, encode
     AnalysisOptions analysis;
     EffectSettings settings;
 };
@@ -51,6 +54,16 @@ struct InfoOptions {
     std::string input;  // optional
 };
 
+struct PreviewOptions {
+    CommonOptions common;
+    std::string input;
+    std::string outputDir;
+    int64_t frame = 0;  // shown and analysed
+    bool overwrite = false;
+    AnalysisOptions analysis;
+    EffectSettings settings;
+};
+
 struct DemoOptions {
     CommonOptions common;
     std::string outputDir = "ruvovav-demo";
@@ -58,6 +71,7 @@ struct DemoOptions {
 
 int runDenoise(const DenoiseOptions& options);
 int runDemo(const DemoOptions& options);
+int runPreview(const PreviewOptions& options);
 int runAnalyze(const AnalyzeOptions& options);
 int runInfo(const InfoOptions& options);
 

@@ -1,6 +1,9 @@
 // `ruvovav denoise`: every frame of the range rendered by the effect and encoded.
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -9,6 +12,7 @@
 #include "cli/job_setup.h"
 #include "cli/media/media_writer.h"
 #include "cli/progress.h"
+#include "cli/reference_metrics.h"
 
 namespace ruvovav::cli {
 namespace {
@@ -46,20 +50,72 @@ media::WriterOptions writerOptions(const DenoiseOptions& o, const FrameRange& ra
     return w;
 }
 
-// Renders [first, last) into the writer; false when interrupted.
-bool renderRange(ClipJob& job, const FrameRange& range, media::MediaWriter& writer) {
-    const media::VideoInfo& info = job.reader->info();
+using Clock = std::chrono::steady_clock;
+
+// Seconds spent in each stage of the loop, for --stats.
+struct StageTimes {
+    double decode = 0, render = 0, encode = 0;
+    double total() const { return decode + render + encode; }
+};
+
+double since(Clock::time_point& mark) {
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - mark).count();
+    mark = now;
+    return seconds;
+}
+
+void printStats(const StageTimes& t, int64_t frames) {
+    const double total = std::max(t.total(), 1e-9);
+    std::printf(
+        "stats: %lld frames in %.2f s (%.2f fps): decode %.0f%%, render %.0f%%, "
+        "encode %.0f%%\n",
+        static_cast<long long>(frames), total, double(frames) / total, 100 * t.decode / total,
+        100 * t.render / total, 100 * t.encode / total);
+}
+
+class RenderLoop {
+public:
+    RenderLoop(ClipJob& job, media::MediaWriter& writer, ReferenceMetrics* metrics)
+        : job_(job), writer_(writer), metrics_(metrics) {}
+
+    // Frame i decoded (with its window), rendered, measured and encoded.
+    void renderFrame(int64_t i) {
+        const media::VideoInfo& info = job_.reader->info();
+        Clock::time_point mark = Clock::now();
+        if (!job_.cache->setCurrent(int(i))) throw media::MediaError(*job_.cache->error());
+        times_.decode += since(mark);
+        const std::vector<float> rgba = job_.session->render(int(i));
+        if (job_.cache->error()) throw media::MediaError(*job_.cache->error());
+        times_.render += since(mark);
+        const media::Picture result = pictureOf(rgba, info.width, info.height);
+        if (metrics_ != nullptr) {
+            const kestrel::Frame* input = job_.cache->frame(int(i));
+            metrics_->add(i, pictureOf(input->rgba, info.width, info.height), result);
+            mark = Clock::now();  // measuring is not part of the job
+        }
+        writer_.write(result);
+        times_.encode += since(mark);
+    }
+    const StageTimes& times() const { return times_; }
+
+private:
+    ClipJob& job_;
+    media::MediaWriter& writer_;
+    ReferenceMetrics* metrics_;
+    StageTimes times_;
+};
+
+// Renders the range into the writer; the number of frames done (fewer when interrupted).
+int64_t renderRange(RenderLoop& loop, const FrameRange& range) {
     Progress progress(std::cerr, *range.last - range.first, isatty(STDERR_FILENO) != 0);
-    for (int64_t i = range.first; i < *range.last; ++i) {
-        if (interrupted()) break;
-        if (!job.cache->setCurrent(int(i))) throw media::MediaError(*job.cache->error());
-        const std::vector<float> rgba = job.session->render(int(i));
-        if (job.cache->error()) throw media::MediaError(*job.cache->error());
-        writer.write(pictureOf(rgba, info.width, info.height));
-        progress.update(i + 1 - range.first);
+    int64_t done = 0;
+    for (int64_t i = range.first; i < *range.last && !interrupted(); ++i) {
+        loop.renderFrame(i);
+        progress.update(++done);
     }
     progress.finish();
-    return !interrupted();
+    return done;
 }
 
 }  // namespace
@@ -72,14 +128,22 @@ int runDenoise(const DenoiseOptions& o) {
     const FrameRange range = frameRange(o, job.frameCount);
     const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout);
     saveProfileIfAsked(job, o.analysis, o.input, boxes, o.overwrite);
+    std::unique_ptr<ReferenceMetrics> metrics;
+    if (!o.reference.empty()) {
+        metrics = std::make_unique<ReferenceMetrics>(o.reference, job.reader->info(),
+                                                     o.metricsPerFrame, std::cout);
+    }
     media::VideoInfo written = job.reader->info();
     written.frameCount = *range.last - range.first;
     std::unique_ptr<media::MediaWriter> writer =
         media::MediaWriter::create(o.output, written, writerOptions(o, range));
     std::cout << "renderer: " << job.session->renderer() << "\n" << std::flush;
-    const bool complete = renderRange(job, range, *writer);
+    RenderLoop loop(job, *writer, metrics.get());
+    const int64_t done = renderRange(loop, range);
     writer->finish();
-    if (!complete) {
+    if (metrics) metrics->printSummary();
+    if (o.stats) printStats(loop.times(), done);
+    if (done < *range.last - range.first) {
         std::cerr << "ruvovav: interrupted; '" << o.output << "' holds the frames done\n";
         return kExitInterrupted;
     }

@@ -38,10 +38,14 @@ std::pair<kestrel::ParameterValue, kestrel::ParameterValue> analysisPoints(const
     return {{left, top}, {right, bottom}};
 }
 
-void EffectSession::pressAnalysis(const PixelRect& box, int frameIndex, const std::string& button) {
+void EffectSession::placeBox(const PixelRect& box) {
     const auto [first, second] = analysisPoints(box, host_->gl()->width(), host_->gl()->height());
     parameters().set("analyzePoint1", 0, first, 0);
     parameters().set("analyzePoint2", 0, second, 0);
+}
+
+void EffectSession::pressAnalysis(const PixelRect& box, int frameIndex, const std::string& button) {
+    placeBox(box);
     host_->renderContext().currentFrame = frameIndex;
     host_->renderContext().time = frameIndex;
     host_->gl()->loadSourceFrame(frameIndex);

@@ -36,6 +36,8 @@ public:
 
     // The clip the effect is applied to, streamed one frame at a time.
     void setClip(int width, int height, int frameCount, kestrel::ClipFrames::FrameSource source);
+    // Places the analysis box over `box` (image pixels, top-left origin).
+    void placeBox(const PixelRect& box);
     // Places the analysis box over `box` (image pixels, top-left origin) and presses `button`
     // ("analyzeButton" or "AnalyzeBrightnessButton") at frame `frameIndex`.
     void pressAnalysis(const PixelRect& box, int frameIndex, const std::string& button);

@@ -29,6 +29,8 @@ int runParsed(CommandLine& line) {
             return runInfo(line.info);
         case Command::Demo:
             return runDemo(line.demo);
+        case Command::Preview:
+            return runPreview(line.preview);
     }
     return kExitUsage;
 }

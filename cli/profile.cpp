@@ -1,5 +1,6 @@
 #include "cli/profile.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -50,7 +51,8 @@ ParameterValue parseValue(const ParameterDeclaration& d, const nlohmann::json& j
             return {numberIn(j[0], name, d.id), numberIn(j[1], name, d.id)};
         case ParameterKind::Choice: {
             const double index = numberIn(j, name, d.id);
-            if (index != double(int64_t(index)) || index < 0 || index >= double(d.entries.size())) {
+            // Range first: converting a number past int64's range to test wholeness is undefined.
+            if (!(index >= 0 && index < double(d.entries.size())) || index != std::floor(index)) {
                 fail(name, "'" + d.id + "' must be an entry index from 0 to " +
                                std::to_string(d.entries.size() - 1));
             }
@@ -58,6 +60,9 @@ ParameterValue parseValue(const ParameterDeclaration& d, const nlohmann::json& j
         }
         default: {
             const double v = numberIn(j, name, d.id);
+            // The host stores integers as whole numbers, and the profile is saved that way.
+            if (d.kind == ParameterKind::Int && v != std::floor(v))
+                fail(name, "'" + d.id + "' must be a whole number");
             if (v < d.min || v > d.max) {
                 std::ostringstream what;
                 what << "'" << d.id << "' is " << v << ", outside " << d.min << " to " << d.max;

@@ -15,9 +15,13 @@ add_library(ruvovav_cli STATIC
   cli/info_command.cpp
   cli/interrupt.cpp
   cli/job_setup.cpp
+  cli/label_text.cpp
   cli/metrics.cpp
   cli/profile.cpp
+  cli/preview_command.cpp
   cli/progress.cpp
+  cli/reference_metrics.cpp
+  cli/split_view.cpp
   cli/value_parsers.cpp)
 target_include_directories(ruvovav_cli PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ruvovav_cli PUBLIC kestrel_host ruvovav_media ruvovav_auto_analysis

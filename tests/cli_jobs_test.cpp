@@ -83,8 +83,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Starts the tool with stdout and stderr into files; returns its process id.
-    pid_t spawnTool(const std::vector<std::string>& args) {
+    // Starts the tool with stdout and stderr into files named after `log`; returns its pid.
+    pid_t spawnTool(const std::vector<std::string>& args, const std::string& log = "tool") {
         std::vector<std::string> all = {RUVOVAV_TOOL_PATH};
         all.insert(all.end(), args.begin(), args.end());
         all.push_back("--module");
@@ -94,22 +94,22 @@ protected:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, (dir_ / "stdout.txt").c_str(),
+        posix_spawn_file_actions_addopen(&files, 1, (dir_ / (log + ".out")).c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, 2, (dir_ / "stderr.txt").c_str(),
+        posix_spawn_file_actions_addopen(&files, 2, (dir_ / (log + ".err")).c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = 0;
         EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&files);
         return pid;
     }
-    ToolRun finish(pid_t pid) {
+    ToolRun finish(pid_t pid, const std::string& log = "tool") {
         int status = 0;
         waitpid(pid, &status, 0);
         ToolRun run;
         // A crash shows as a signal: report it as an impossible exit code.
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-        run.errorLines = linesOf(dir_ / "stderr.txt");
+        run.errorLines = linesOf(dir_ / (log + ".err"));
         return run;
     }
     ToolRun runTool(const std::vector<std::string>& args) { return finish(spawnTool(args)); }
@@ -143,8 +143,9 @@ TEST_F(ToolJobs, NoFrameIsDecodedTwiceWhileTheWindowNeedsIt) {
     EXPECT_EQ(job.session->host().gl()->lentImages().outstanding(), 0);
 }
 
-// A render farm's chunks, each into its own part of one image sequence, give exactly the
-// images of one whole render: neighbours outside a chunk are still read.
+// A render farm's chunks, rendered at the same time by separate processes, each into its
+// own part of one image sequence, give exactly the images of one whole render: neighbours
+// outside a chunk are still read.
 TEST_F(ToolJobs, ChunksRenderedApartJoinIntoTheWholeRender) {
     const fs::path input = dir_ / "clip.mkv";
     writeClip(input, 64, 48, 9);
@@ -153,26 +154,52 @@ TEST_F(ToolJobs, ChunksRenderedApartJoinIntoTheWholeRender) {
                        "--frames", "4"})
                   .exitCode,
               0);
-    const std::vector<std::string> common = {"--profile-in", profile, "--track"};
     auto denoise = [&](const std::string& output, const std::string& range) {
-        std::vector<std::string> args = {"denoise", input.string(), "-o", output};
-        args.insert(args.end(), common.begin(), common.end());
+        std::vector<std::string> args = {"denoise",      input.string(), "-o",     output,
+                                         "--profile-in", profile,        "--track"};
         if (!range.empty()) args.insert(args.end(), {"--range", range});
-        const ToolRun run = runTool(args);
-        EXPECT_EQ(run.exitCode, 0) << (run.errorLines.empty() ? "" : run.errorLines[0]);
+        return spawnTool(args, "chunk" + range);
     };
-    denoise((dir_ / "whole" / "f%03d.png").string(), "");
-    for (const char* range : {"0:3", "3:7", "7:"})
-        denoise((dir_ / "parts" / "f%03d.png").string(), range);
+    std::vector<std::pair<pid_t, std::string>> running;
+    for (const char* range : {"0:3", "3:7", "7:"}) {
+        running.emplace_back(denoise((dir_ / "parts" / "f%03d.png").string(), range),
+                             std::string("chunk") + range);
+    }
+    const ToolRun whole = finish(denoise((dir_ / "whole" / "f%03d.png").string(), ""), "chunk");
+    ASSERT_EQ(whole.exitCode, 0) << (whole.errorLines.empty() ? "" : whole.errorLines[0]);
+    for (const auto& [pid, log] : running) {
+        const ToolRun run = finish(pid, log);
+        EXPECT_EQ(run.exitCode, 0) << (run.errorLines.empty() ? "" : run.errorLines[0]);
+    }
     for (int i = 0; i < 9; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "f%03d.png", i);
-        std::ifstream whole(dir_ / "whole" / name, std::ios::binary);
-        std::ifstream part(dir_ / "parts" / name, std::ios::binary);
-        ASSERT_TRUE(whole && part) << name;
-        const std::string a((std::istreambuf_iterator<char>(whole)), {});
-        const std::string b((std::istreambuf_iterator<char>(part)), {});
-        EXPECT_TRUE(a == b) << name << " differs";
+        media::Picture a, b;
+        ASSERT_TRUE(media::MediaReader::open(dir_ / "whole" / name)->read(0, a)) << name;
+        ASSERT_TRUE(media::MediaReader::open(dir_ / "parts" / name)->read(0, b)) << name;
+        EXPECT_TRUE(a.rgba == b.rgba) << name << " differs";
+    }
+}
+
+// A preview writes every picture it promises, at the frame's size.
+TEST_F(ToolJobs, PreviewWritesEveryView) {
+    const fs::path input = dir_ / "clip.mkv";
+    writeClip(input, 64, 48, 3);
+    const ToolRun run = runTool({"preview", input.string(), "--frame", "1", "-o",
+                                 (dir_ / "preview").string(), "--box", "2,2,28,44"});
+    ASSERT_EQ(run.exitCode, 0) << (run.errorLines.empty() ? "" : run.errorLines[0]);
+    std::vector<std::string> names = {"analysis_box", "before_after"};
+    for (const char* plane : {"Y", "U", "V"}) {
+        for (const char* level : {"0", "1", "3"}) {
+            names.push_back(std::string("frequency_") + plane + "_level" + level);
+        }
+    }
+    for (const std::string& name : names) {
+        media::Picture p;
+        ASSERT_TRUE(media::MediaReader::open(dir_ / "preview" / (name + ".png"))->read(0, p))
+            << name;
+        EXPECT_EQ(p.width, 64);
+        EXPECT_EQ(p.height, 48);
     }
 }
 
@@ -245,7 +272,7 @@ TEST_F(ToolJobs, InterruptLeavesAFinishedOutputOfTheFramesDone) {
                                  "4,4,40,56", "--frames", "2", "--no-track"});
     // The tool says which renderer it got just before the first frame.
     for (int wait = 0; wait < 600; ++wait) {
-        const std::vector<std::string> lines = linesOf(dir_ / "stdout.txt");
+        const std::vector<std::string> lines = linesOf(dir_ / "tool.out");
         if (!lines.empty() && lines.back().rfind("renderer:", 0) == 0) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
