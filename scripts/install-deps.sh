@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds and runs with. Idempotent: when every
 # package is present it touches nothing, so it is cheap to run before every build.
-# Usage: scripts/install-deps.sh [bench]   (bench: also what the benchmarks compare against)
+# Usage: scripts/install-deps.sh [bench] [fuzz]
+#   bench: also what the benchmarks compare against; fuzz: clang's libFuzzer for scripts/fuzz.sh
 set -euo pipefail
 
 packages=(
@@ -12,8 +13,16 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libopenimageio-dev libcli11-dev nlohmann-json3-dev
 )
-# OpenCV is only a yardstick for the flow benchmark; users of the tool never need it.
-[ "${1:-}" = bench ] && packages+=(libopencv-dev)
+for group in "$@"; do
+  case "$group" in
+    # OpenCV is only a yardstick for the flow benchmark; users of the tool never need it.
+    bench) packages+=(libopencv-dev) ;;
+    # The fuzzer runtimes are only recommended by clang, so they are named; llvm brings the
+    # symbolizer that makes crash reports readable.
+    fuzz) packages+=(clang libclang-rt-14-dev llvm) ;;
+    *) echo "unknown group: $group" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

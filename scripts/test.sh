@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds the release and the sanitizer
-# configurations and runs every test in both, then runs the threaded flow's tests under
-# ThreadSanitizer. Fails when any test fails.
+# configurations and runs every test in both, runs the threaded flow's tests under
+# ThreadSanitizer, and runs each fuzzer briefly. Fails when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh bench
+scripts/install-deps.sh bench fuzz
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
@@ -23,3 +23,7 @@ dir="$(scripts/build.sh tsan optical_flow_test flow_threads_test | tail -n 1)"
 echo "== thread-sanitizer tests (flow)"
 (cd "$dir" && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
   ctest --output-on-failure -j "$(nproc)" -L flow)
+
+# A short run of every fuzzer of the tool's input handling; long runs: scripts/fuzz.sh 600.
+echo "== fuzzers (15 s each)"
+scripts/fuzz.sh 15

@@ -190,4 +190,13 @@ TEST_F(DeclaredParameters, BrokenProfilesAreRefusedNamingTheProblem) {
     }
 }
 
+// Found by the profile fuzzer: a huge choice index once reached an undefined conversion, and
+// a fraction was stored in an integer parameter.
+TEST_F(DeclaredParameters, ProfilesRefuseHugeChoiceIndicesAndFractionalIntegers) {
+    EXPECT_THROW(parseProfile(R"({"parameters": {"method": 1e300}})", "p.json", store()),
+                 UsageError);
+    EXPECT_THROW(parseProfile(R"({"parameters": {"mipmapLevel": 2.5}})", "p.json", store()),
+                 UsageError);
+}
+
 }  // namespace
