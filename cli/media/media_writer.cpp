@@ -54,7 +54,7 @@ std::string describeFormats() {
            "        shots/%04d.png (PNG, TIFF, DPX, OpenEXR, JPEG), or a single image.\n"
            "Writes: .mkv/.avi  FFV1, lossless RGB, 8 or 16 bits, alpha kept\n"
            "        .mov       ProRes 422 HQ, 10 bits (ProRes 4444 with alpha)\n"
-           "        .mp4       H.264 (crf 18), 8 or 10 bits; -codec h265: H.265 (crf 20); no "
+           "        .mp4       H.264 (crf 18), 8 or 10 bits; --codec h265: H.265 (crf 20); no "
            "alpha\n"
            "        .y4m       raw YUV 4:4:4, 8 or 16 bits; no alpha\n"
            "        %04d.png, %04d.tif, %04d.dpx  16-bit images;  %04d.exr  half-float images\n";
