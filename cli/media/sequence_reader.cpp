@@ -11,7 +11,7 @@ namespace OIIO = OIIO_NAMESPACE;
 using InputPtr = std::unique_ptr<OIIO::ImageInput>;  // ImageInput's destructor closes the file
 
 // PNG and TIFF keep straight alpha; without this hint OpenImageIO would premultiply it.
-InputPtr openImage(const std::filesystem::path& file, OIIO::ImageSpec& spec) {
+InputPtr openImage(const std::filesystem::path& file, OIIO::ImageSpec& header) {
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     InputPtr input = OIIO::ImageInput::open(file.string(), &config);
@@ -20,7 +20,7 @@ InputPtr openImage(const std::filesystem::path& file, OIIO::ImageSpec& spec) {
         throw MediaError("cannot open " + quotedPath(file) + ": " +
                          (why.empty() ? "not a readable image" : why));
     }
-    spec = input->spec();
+    header = input->spec();
     return input;
 }
 
@@ -77,42 +77,42 @@ std::unique_ptr<SequenceReader> SequenceReader::fromPattern(const std::filesyste
 }
 
 void SequenceReader::describe(const std::filesystem::path& first) {
-    OIIO::ImageSpec spec;
-    InputPtr input = openImage(first, spec);
-    if (spec.width <= 0 || spec.height <= 0 || spec.width > kMaxFrameSide ||
-        spec.height > kMaxFrameSide)
+    OIIO::ImageSpec header;
+    InputPtr input = openImage(first, header);
+    if (header.width <= 0 || header.height <= 0 || header.width > kMaxFrameSide ||
+        header.height > kMaxFrameSide)
         throw MediaError(quotedPath(first) + " has an unsupported image size " +
-                         std::to_string(spec.width) + "x" + std::to_string(spec.height));
-    info_.width = spec.width;
-    info_.height = spec.height;
+                         std::to_string(header.width) + "x" + std::to_string(header.height));
+    info_.width = header.width;
+    info_.height = header.height;
     info_.codec = input->format_name();
-    info_.isFloat = spec.format.is_floating_point();
-    info_.bitDepth = spec.get_int_attribute("oiio:BitsPerSample", int(spec.format.size() * 8));
-    info_.hasAlpha = spec.alpha_channel >= 0;
+    info_.isFloat = header.format.is_floating_point();
+    info_.bitDepth = header.get_int_attribute("oiio:BitsPerSample", int(header.format.size() * 8));
+    info_.hasAlpha = header.alpha_channel >= 0;
     const char* layout[] = {"", "Y", "YA", "RGB", "RGBA"};
-    info_.pixelFormat = std::string(spec.format.c_str()) + " " +
-                        (spec.nchannels <= 4 ? layout[spec.nchannels] : "RGBA+");
+    info_.pixelFormat = std::string(header.format.c_str()) + " " +
+                        (header.nchannels <= 4 ? layout[header.nchannels] : "RGBA+");
 }
 
 bool SequenceReader::read(int64_t frameIndex, Picture& out) {
     if (frameIndex < 0 || frameIndex >= int64_t(files_.size())) return false;
     const auto& file = files_[size_t(frameIndex)];
-    OIIO::ImageSpec spec;
-    InputPtr input = openImage(file, spec);
-    if (spec.width != info_.width || spec.height != info_.height)
-        throw MediaError(quotedPath(file) + " is " + std::to_string(spec.width) + "x" +
-                         std::to_string(spec.height) + ", unlike the first image of " +
+    OIIO::ImageSpec header;
+    InputPtr input = openImage(file, header);
+    if (header.width != info_.width || header.height != info_.height)
+        throw MediaError(quotedPath(file) + " is " + std::to_string(header.width) + "x" +
+                         std::to_string(header.height) + ", unlike the first image of " +
                          quotedPath(name_));
-    const int channels = std::min(spec.nchannels, 4);
-    std::vector<float> pixels(size_t(spec.width) * spec.height * channels);
+    const int channels = std::min(header.nchannels, 4);
+    std::vector<float> pixels(size_t(header.width) * header.height * channels);
     if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data()))
         throw MediaError("cannot read " + quotedPath(file) + ": " + input->geterror());
     ++decodedFrames_;
-    const int alpha = spec.alpha_channel < channels ? spec.alpha_channel : -1;
+    const int alpha = header.alpha_channel < channels ? header.alpha_channel : -1;
     expandToRgba(pixels, channels, alpha, out.rgba);
     if (alpha >= 0 && input->format_name() == std::string("openexr")) unpremultiply(out.rgba);
-    out.width = spec.width;
-    out.height = spec.height;
+    out.width = header.width;
+    out.height = header.height;
     return true;
 }
 

@@ -48,9 +48,9 @@ void SequenceWriter::write(const Picture& picture) {
     auto out = OIIO::ImageOutput::create(file.string());
     if (!out) throw MediaError("cannot write " + quotedPath(file) + ": " + OIIO::geterror());
     const int channels = source_.hasAlpha ? 4 : 3;
-    OIIO::ImageSpec spec(picture.width, picture.height, channels, typeOf(target_.type));
+    OIIO::ImageSpec header(picture.width, picture.height, channels, typeOf(target_.type));
     // Pictures carry straight alpha, which PNG and TIFF store as it is.
-    if (!target_.premultiplied) spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (!target_.premultiplied) header.attribute("oiio:UnassociatedAlpha", 1);
     const float* pixels = picture.rgba.data();
     if (target_.premultiplied && source_.hasAlpha) {
         staging_ = picture.rgba;
@@ -60,7 +60,7 @@ void SequenceWriter::write(const Picture& picture) {
     }
     written_.push_back(file);  // before opening, so that abandon() removes a partial image
     // The stride of 4 floats skips the alpha of pictures written without it.
-    if (!out->open(file.string(), spec) ||
+    if (!out->open(file.string(), header) ||
         !out->write_image(OIIO::TypeDesc::FLOAT, pixels, 4 * sizeof(float)) || !out->close())
         throw MediaError("cannot write " + quotedPath(file) + ": " + out->geterror());
     ++nextNumber_;
