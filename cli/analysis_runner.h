@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/analysis/box_candidates.h"
 #include "cli/effect_session.h"
 #include "cli/value_parsers.h"
 #include "host/clip_frames.h"
@@ -24,10 +25,23 @@ struct PressedBox {
     float meanLuma = 0;  // of the box in the analysed frame
 };
 
-// Throws UsageError when the given box does not lie inside the frame, SessionError when no
-// flat area qualifies for the automatic analysis.
-std::vector<PressedBox> runAnalysis(EffectSession& session, const kestrel::Frame& frame,
-                                    const AnalysisRequest& request);
+struct AnalysisRun {
+    std::vector<PressedBox> pressed;
+    // One line when the automatic analysis found no clearly flat area and measured the
+    // flattest usable one instead; empty otherwise.
+    std::string warning;
+    // The automatic analysis's candidates at the side it chose; empty for a given box.
+    analysis::BoxSurvey survey;
+};
+
+// Throws UsageError when the given box does not lie inside the frame, SessionError when the
+// frame has no usable area for the automatic analysis (too small, clipped, blank or all
+// texture), saying why and naming the flattest box there is.
+AnalysisRun runAnalysis(EffectSession& session, const kestrel::Frame& frame,
+                        const AnalysisRequest& request);
+
+// The frame's luma as the effect computes it, top row first, for choosing boxes.
+analysis::LumaImage lumaOf(const kestrel::Frame& frame);
 
 // "--box 10,20,64,64" style text of a box.
 std::string boxText(const PixelRect& box);

@@ -13,7 +13,7 @@ int runAnalyze(const AnalyzeOptions& o) {
         throw UsageError("'" + o.analysis.profileOut + "' exists (use -y to overwrite)");
     }
     ClipJob job = startClipJob(o.common, o.input, o.analysis, o.settings);
-    const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout);
+    const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout).pressed;
     saveProfileIfAsked(job, o.analysis, o.input, boxes, o.overwrite);
     std::cout << "profile: " << o.analysis.profileOut << "\n";
     return 0;

@@ -126,7 +126,7 @@ int runDenoise(const DenoiseOptions& o) {
     checkOutputPath(o);
     ClipJob job = startClipJob(o.common, o.input, o.analysis, o.settings);
     const FrameRange range = frameRange(o, job.frameCount);
-    const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout);
+    const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout).pressed;
     saveProfileIfAsked(job, o.analysis, o.input, boxes, o.overwrite);
     std::unique_ptr<ReferenceMetrics> metrics;
     if (!o.reference.empty()) {

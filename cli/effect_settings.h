@@ -60,6 +60,10 @@ private:
     std::vector<ParameterSetting> settings_;
 };
 
+// What the tool sets for an input of more than one frame before any profile or flag: the
+// effect's own defaults are for a single frame, and waste what a clip can give.
+std::vector<ParameterSetting> clipDefaults();
+
 // Writes every setting into the store at time 0, outside undo.
 void applySettings(kestrel::ParameterStore& store, const std::vector<ParameterSetting>& settings);
 

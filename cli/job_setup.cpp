@@ -1,6 +1,7 @@
 #include "cli/job_setup.h"
 
 #include <climits>
+#include <iostream>
 
 #include "cli/command_line.h"
 #include "cli/profile.h"
@@ -50,6 +51,7 @@ ClipJob startClipJob(const CommonOptions& common, const std::string& input,
     job.session =
         std::make_unique<EffectSession>(common.modulePath, kestrel::parseGlBackend(common.gl));
     kestrel::ParameterStore& store = job.session->parameters();
+    if (job.frameCount > 1) applySettings(store, clipDefaults());
     if (!analysis.profileIn.empty()) applySettings(store, loadProfile(analysis.profileIn, store));
     applySettings(store, settings.settings());
     job.cache = std::make_unique<FrameCache>(*job.reader, job.frameCount, windowFrames(store));
@@ -59,8 +61,7 @@ ClipJob startClipJob(const CommonOptions& common, const std::string& input,
     return job;
 }
 
-std::vector<PressedBox> analyseClip(ClipJob& job, const AnalysisOptions& analysis,
-                                    std::ostream& out) {
+AnalysisRun analyseClip(ClipJob& job, const AnalysisOptions& analysis, std::ostream& out) {
     if (!analysis.profileIn.empty() && analysis.box.empty()) return {};
     AnalysisRequest request;
     if (!analysis.box.empty()) request.box = parseBox("--box", analysis.box);
@@ -71,12 +72,13 @@ std::vector<PressedBox> analyseClip(ClipJob& job, const AnalysisOptions& analysi
     request.frame = int(analysis.analyzeFrame);
     const kestrel::Frame* frame = job.cache->frame(request.frame);
     if (frame == nullptr) throw media::MediaError(job.cache->error().value_or("unreadable frame"));
-    const std::vector<PressedBox> boxes = runAnalysis(*job.session, *frame, request);
-    for (const PressedBox& b : boxes) {
+    AnalysisRun run = runAnalysis(*job.session, *frame, request);
+    if (!run.warning.empty()) std::cerr << "ruvovav: warning: " << run.warning << "\n";
+    for (const PressedBox& b : run.pressed) {
         out << (b.button == "analyzeButton" ? "analysis box:   " : "brightness box: ")
             << boxText(b.box) << " (mean luma " << b.meanLuma << ")\n";
     }
-    return boxes;
+    return run;
 }
 
 void saveProfileIfAsked(ClipJob& job, const AnalysisOptions& analysis, const std::string& input,

@@ -31,9 +31,9 @@ ClipJob startClipJob(const CommonOptions& common, const std::string& input,
                      const AnalysisOptions& analysis, const EffectSettings& settings);
 
 // Runs the analysis the options ask for: a given box, the automatic boxes, or none when a
-// profile brought thresholds and no box is given. Prints the boxes used to `out`.
-std::vector<PressedBox> analyseClip(ClipJob& job, const AnalysisOptions& analysis,
-                                    std::ostream& out);
+// profile brought thresholds and no box is given. Prints the boxes used to `out`, and a
+// warning line to standard error when no area was clearly flat.
+AnalysisRun analyseClip(ClipJob& job, const AnalysisOptions& analysis, std::ostream& out);
 
 // Saves the profile with where it came from, when the options ask for one.
 void saveProfileIfAsked(ClipJob& job, const AnalysisOptions& analysis, const std::string& input,

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "cli/candidate_overlay.h"
 #include "cli/commands.h"
 #include "cli/job_setup.h"
 #include "cli/label_text.h"
@@ -50,7 +51,8 @@ int runPreview(const PreviewOptions& o) {
     AnalysisOptions analysis = o.analysis;
     analysis.analyzeFrame = o.frame;
     ClipJob job = startClipJob(o.common, o.input, analysis, o.settings);
-    const std::vector<PressedBox> boxes = analyseClip(job, analysis, std::cout);
+    const AnalysisRun run = analyseClip(job, analysis, std::cout);
+    const std::vector<PressedBox>& boxes = run.pressed;
     // The overlay shows the box "Analyze" measured, not the last brightness box.
     if (!boxes.empty()) job.session->placeBox(boxes.front().box);
     if (!job.cache->setCurrent(int(o.frame))) throw media::MediaError(*job.cache->error());
@@ -72,8 +74,11 @@ int runPreview(const PreviewOptions& o) {
     const media::Picture after = writer.render(kViewResult);
     const kestrel::Frame* input = job.cache->frame(int(o.frame));
     const media::VideoInfo& info = job.reader->info();
-    writer.save("before_after",
-                splitBeforeAfter(pictureOf(input->rgba, info.width, info.height), after));
+    const media::Picture before = pictureOf(input->rgba, info.width, info.height);
+    if (!run.survey.measured.empty()) {
+        writer.save("candidates", drawCandidates(before, run.survey, boxes));
+    }
+    writer.save("before_after", splitBeforeAfter(before, after));
     return 0;
 }
 

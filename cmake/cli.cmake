@@ -5,6 +5,7 @@ find_package(nlohmann_json CONFIG REQUIRED)
 add_library(ruvovav_cli STATIC
   cli/analysis_runner.cpp
   cli/analyze_command.cpp
+  cli/candidate_overlay.cpp
   cli/command_line.cpp
   cli/demo_clip.cpp
   cli/demo_command.cpp

@@ -91,3 +91,8 @@ ruvovav_cli_test(cli_settings_test tests/cli_settings_test.cpp)
 ruvovav_cli_test(auto_analysis_test tests/auto_analysis_test.cpp)
 ruvovav_cli_test(cli_jobs_test tests/cli_jobs_test.cpp)
 ruvovav_cli_test(metrics_test tests/metrics_test.cpp)
+
+# The automatic analysis on camera-like, compressed and grainy footage, against the best box.
+ruvovav_cli_test(footage_analysis_test tests/footage_analysis_test.cpp)
+target_link_libraries(footage_analysis_test PRIVATE ruvovav_test_clips)
+ruvovav_cli_test(cli_analysis_jobs_test tests/cli_analysis_jobs_test.cpp)

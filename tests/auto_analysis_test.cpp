@@ -11,6 +11,7 @@
 #include "cli/analysis/box_candidates.h"
 #include "cli/analysis_runner.h"
 #include "cli/effect_session.h"
+#include "tests/support/box_oracle.h"
 
 namespace {
 
@@ -59,14 +60,6 @@ TestFrame makeFrame() {
     return f;
 }
 
-double psnr(const std::vector<float>& image, const std::vector<float>& clean) {
-    double sum = 0;
-    for (size_t i = 0; i < clean.size(); ++i) {
-        if (i % 4 != 3) sum += (double(image[i]) - clean[i]) * (double(image[i]) - clean[i]);
-    }
-    return 10.0 * std::log10(double(clean.size()) * 0.75 / sum);
-}
-
 bool insideOnePatch(const PixelRect& box) {
     int first = 0;
     int last = 0;
@@ -86,20 +79,11 @@ protected:
         session_->setClip(kWidth, kHeight, 1, [this](int) { return &frame_.noisy; });
         session_->parameters().set("numberOfFrames", 0, {0, 0}, 0);
     }
-    // Back to the declared thresholds and multipliers, as a fresh instance has them.
-    void resetAnalysis() {
-        kestrel::ParameterStore& store = session_->parameters();
-        for (const kestrel::ParameterDeclaration& d : store.declarations()) {
-            if (d.id.find("Threshold") != std::string::npos || d.id.rfind("Brightness:", 0) == 0) {
-                store.set(d.id, 0, d.defaultValue, 0);
-            }
-        }
-    }
     double renderPsnr() {
         const std::vector<float> out = session_->render(0);
         EXPECT_EQ(session_->host().gl()->lentImages().outstanding(), 0);
         EXPECT_EQ(session_->host().hostErrors(), 0);
-        return psnr(out, frame_.clean.rgba);
+        return ruvovav::oracle::framePsnr(out, frame_.clean.rgba);
     }
 
     TestFrame frame_;
@@ -107,7 +91,7 @@ protected:
 };
 
 TEST_F(AutoAnalysis, ComesWithinHalfADecibelOfTheBestFlatBoxAndNeverMeasuresTexture) {
-    const std::vector<PressedBox> boxes = runAnalysis(*session_, frame_.noisy, {});
+    const std::vector<PressedBox> boxes = runAnalysis(*session_, frame_.noisy, {}).pressed;
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes[0].button, "analyzeButton");
     for (const PressedBox& b : boxes) {
@@ -129,12 +113,12 @@ TEST_F(AutoAnalysis, ComesWithinHalfADecibelOfTheBestFlatBoxAndNeverMeasuresText
     for (const auto& c : ruvovav::analysis::rankCandidates(luma, side)) {
         const PixelRect box{c.box.x, c.box.y, c.box.width, c.box.height};
         if (!insideOnePatch(box)) continue;  // the chooser's business; the oracle tries flat ones
-        resetAnalysis();
+        ruvovav::oracle::resetAnalysis(session_->parameters());
         session_->pressAnalysis(box, 0, "analyzeButton");
         best = std::max(best, renderPsnr());
         ++tried;
     }
-    const double noisy = psnr(frame_.noisy.rgba, frame_.clean.rgba);
+    const double noisy = ruvovav::oracle::framePsnr(frame_.noisy.rgba, frame_.clean.rgba);
     std::printf("noisy %.2f dB, automatic %.2f dB (%zu boxes), best of %d single boxes %.2f dB\n",
                 noisy, automatic, boxes.size(), tried, best);
     ASSERT_GE(tried, 5) << "every patch holds a flat candidate";

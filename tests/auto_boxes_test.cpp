@@ -91,8 +91,39 @@ public:
         return image;
     }
 
+    // Noise correlated between neighbours: white noise blurred by [1 2 1] / 4 in both
+    // directions, much as bilinear demosaicing spreads it, scaled back to deviation
+    // grain(clean value).
+    LumaImage withCorrelatedNoise(const GrainCurve& grain, unsigned seed) const {
+        std::mt19937 rng(seed);
+        std::normal_distribution<float> normal(0.0f, 1.0f);
+        std::vector<float> field(area());
+        for (float& v : field) v = normal(rng);
+        field = blurred(blurred(field, 1, 0), 0, 1);
+        // Each [1 2 1] / 4 pass keeps 6/16 of the variance.
+        const float gain = 1.0f / (3.0f / 8.0f);
+        LumaImage image{width_, height_, std::vector<float>(area())};
+        for (std::size_t i = 0; i < clean_.size(); ++i) {
+            image.y[i] = std::clamp(clean_[i] + grain(clean_[i]) * gain * field[i], 0.0f, 1.0f);
+        }
+        return image;
+    }
+
 private:
     static constexpr int kTile = 40;
+
+    std::vector<float> blurred(const std::vector<float>& in, int dx, int dy) const {
+        std::vector<float> out(in.size());
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                const int x0 = std::max(x - dx, 0), x1 = std::min(x + dx, width_ - 1);
+                const int y0 = std::max(y - dy, 0), y1 = std::min(y + dy, height_ - 1);
+                out[index(x, y)] =
+                    0.25f * in[index(x0, y0)] + 0.5f * in[index(x, y)] + 0.25f * in[index(x1, y1)];
+            }
+        }
+        return out;
+    }
     using Painter = std::function<float(int, int)>;
 
     std::size_t area() const { return static_cast<std::size_t>(width_) * height_; }
@@ -215,19 +246,25 @@ TEST(BrightnessBand, RoundsMeanLumaToTheNearestTenthAndClamps) {
     EXPECT_EQ(brightnessBand(std::nanf("")), 0);
 }
 
-TEST(DefaultBoxSide, ScalesWithTheFrameAsAPowerOfTwoThatFits) {
-    EXPECT_EQ(defaultBoxSide(1920, 1080), 128);
-    EXPECT_EQ(defaultBoxSide(1280, 720), 64);
-    EXPECT_EQ(defaultBoxSide(3840, 2160), 256);
-    EXPECT_EQ(defaultBoxSide(7680, 4320), 256);
-    EXPECT_EQ(defaultBoxSide(640, 480), 64);
-    EXPECT_EQ(defaultBoxSide(40, 4000), 32);
-    EXPECT_EQ(defaultBoxSide(0, 0), 0);
-    for (const int shortSide : {1, 2, 3, 17, 31, 32, 63, 64, 100, 500, 1023, 1024, 5000}) {
-        const int side = defaultBoxSide(shortSide + 7, shortSide);
-        EXPECT_GT(side, 0) << shortSide;
-        EXPECT_LE(side, shortSide) << shortSide;
-        EXPECT_EQ(side & (side - 1), 0) << "not a power of two: " << side;
+TEST(BoxSides, LargestFirstPowersOfTwoThatLeaveRoomToMove) {
+    using Sides = std::vector<int>;
+    EXPECT_EQ(boxSides(1920, 1080), (Sides{256, 128, 64}));
+    EXPECT_EQ(boxSides(3840, 2160), (Sides{256, 128, 64}));
+    EXPECT_EQ(boxSides(1280, 720), (Sides{256, 128, 64}));
+    EXPECT_EQ(boxSides(640, 360), (Sides{128, 64}));
+    EXPECT_EQ(boxSides(384, 256), (Sides{128, 64}));
+    EXPECT_EQ(boxSides(200, 100), (Sides{64}));  // too tight to move a box of half the side
+    EXPECT_EQ(boxSides(40, 4000), (Sides{32}));
+    EXPECT_TRUE(boxSides(31, 4000).empty());
+    EXPECT_TRUE(boxSides(0, 0).empty());
+    for (const int shortSide : {32, 63, 64, 100, 500, 1023, 1024, 5000}) {
+        const Sides sides = boxSides(shortSide + 7, shortSide);
+        ASSERT_FALSE(sides.empty()) << shortSide;
+        for (const int side : sides) {
+            EXPECT_LE(side, shortSide) << shortSide;
+            EXPECT_EQ(side & (side - 1), 0) << "not a power of two: " << side;
+        }
+        EXPECT_TRUE(std::is_sorted(sides.rbegin(), sides.rend())) << shortSide;
     }
 }
 
@@ -445,6 +482,95 @@ TEST(ChooseBoxes, RefusesBoxesThatDoNotFit) {
     for (const BoxCandidate& c : rankCandidates(image, 128)) {
         EXPECT_TRUE(insideFrame(c.box, kWidth, kHeight));
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Correlated noise, as demosaicing, codecs and film grain make it.
+
+TEST(CorrelatedNoise, IsMeasuredFromTheFrameAndFlatPatchesStillFound) {
+    const LumaImage image = patchScene(kPatches, 101).withCorrelatedNoise(midToneGrain, 102);
+    const BoxSurvey survey = surveyBoxes(image, 64);
+    ASSERT_TRUE(survey.profile.measured) << "the white-noise model would refuse every box";
+    // Blurred noise keeps more energy at coarse scales than at fine ones.
+    EXPECT_GT(survey.profile.shape.back(), 2.0 * survey.profile.shape.front());
+    std::set<const Patch*> used;
+    for (const BoxCandidate& c : rankFlat(survey)) {
+        const Patch* patch = patchHolding(kPatches, c.box);
+        ASSERT_NE(patch, nullptr) << "box at " << c.box.x << "," << c.box.y << " holds texture";
+        used.insert(patch);
+    }
+    EXPECT_GE(used.size(), 4u);
+    const AutoBoxes boxes = chooseBoxes(image);
+    ASSERT_EQ(boxes.choice, BoxChoice::Flat);
+    const Patch* primary = patchHolding(kPatches, boxes.primary.box);
+    ASSERT_NE(primary, nullptr);
+    EXPECT_TRUE(isMidTone(primary->level));
+}
+
+TEST(CorrelatedNoise, AFaintTextureShapedLikeTheNoiseIsTooLoudToBeFlat) {
+    // Two patches of one brightness; one carries a second, independent noise field of the
+    // same making at √2 times its strength: to every shape test it is noise, but it holds
+    // three times the energy.
+    Scene scene(kWidth, kHeight);
+    scene.fillWithTexture(111);
+    const Rect quiet{64, 64, 192, 192}, loud{416, 64, 192, 192};
+    scene.paintFlat(quiet, 0.5f);
+    scene.paintFlat(loud, 0.5f);
+    const GrainCurve grain = [](float) { return 0.02f; };
+    LumaImage image = scene.withCorrelatedNoise(grain, 112);
+    const LumaImage second = scene.withCorrelatedNoise(grain, 113);
+    for (int y = loud.y; y < loud.y + loud.height; ++y) {
+        for (int x = loud.x; x < loud.x + loud.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * kWidth + x;
+            image.y[i] += std::sqrt(2.0f) * (second.y[i] - 0.5f);
+        }
+    }
+    const std::vector<BoxCandidate> flat = rankCandidates(image, 64);
+    ASSERT_FALSE(flat.empty());
+    for (const BoxCandidate& c : flat) {
+        EXPECT_TRUE(quiet.contains(c.box)) << "box at " << c.box.x << "," << c.box.y;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Frames without a clearly flat area.
+
+TEST(NoFlatArea, ClippedBlankAndTexturedFramesAreRefusedForWhatTheyAre) {
+    Scene black(320, 240);
+    black.paintFlat({0, 0, 320, 240}, 0.0f);
+    const AutoBoxes clipped = chooseBoxes(black.withNoise([](float) { return 0.0f; }, 1));
+    EXPECT_EQ(clipped.choice, BoxChoice::None);
+    EXPECT_EQ(clipped.reason, NoAreaReason::Clipped);
+
+    Scene grey(320, 240);
+    const AutoBoxes blank = chooseBoxes(grey.withNoise([](float) { return 0.0f; }, 2));
+    EXPECT_EQ(blank.reason, NoAreaReason::Blank);
+    EXPECT_FALSE(blank.found);
+
+    Scene textured(kWidth, kHeight);
+    textured.fillWithTexture(5);
+    const AutoBoxes busy = chooseBoxes(textured.withNoise(midToneGrain, 5));
+    EXPECT_EQ(busy.reason, NoAreaReason::Textured);
+    // The flattest box is named, so that a user can start from it.
+    EXPECT_EQ(busy.flattest.box.width, 64);
+    EXPECT_GE(busy.flattest.detailRatio, kUsableDetailRatio);
+    EXPECT_FALSE(busy.survey.measured.empty());
+}
+
+TEST(NoFlatArea, FaintDetailEverywhereGivesTheFlattestBoxWithAWarning) {
+    // Gratings of the noise's own deviation: picture at some scale, but nowhere more than a
+    // few times the noise.
+    Scene faint(kWidth, kHeight);
+    faint.fillWithGratings(121, 0.02f);
+    const AutoBoxes boxes = chooseBoxes(faint.withNoise([](float) { return 0.02f; }, 122));
+    ASSERT_EQ(boxes.choice, BoxChoice::NearlyFlat);
+    EXPECT_TRUE(boxes.found);
+    EXPECT_GE(boxes.primary.detailRatio, kFlatDetailRatio);
+    EXPECT_LT(boxes.primary.detailRatio, kUsableDetailRatio);
+    for (const BoxCandidate& c : boxes.survey.measured) {
+        EXPECT_GE(c.detailRatio, boxes.primary.detailRatio);
+    }
+    EXPECT_TRUE(boxes.brightness.empty());
 }
 
 }  // namespace

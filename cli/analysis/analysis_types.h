@@ -26,16 +26,23 @@ struct BoxCandidate {
     PixelBox box;
     // Mean Y' of the box, the value the effect turns into a brightness band.
     float meanLuma = 0.0f;
-    // Standard deviation of the box's white noise, estimated from its finest detail.
+    // Deviation of white noise with the box's finest detail: the box's noise level, for
+    // ranking boxes of one frame.
     float noiseSigma = 0.0f;
-    // Largest, over the measured scales s = 1, 2, 4, ... (each s×s block means), of
-    // (mean squared noise-normalised Laplacian at that scale) / noiseSigma² − 1: the picture
-    // energy at the worst scale in units of the noise energy. Pure white noise gives 0 up to
-    // sampling error (it may be slightly negative); edges and texture give large values.
+    // How far the box's energy at scales 1, 2, 4, … strays from the frame's noise profile:
+    // the largest over the smallest ratio of box energy to profile energy, minus 1. Noise
+    // alone gives about 0 whatever its strength and correlation; edges and texture give large
+    // values.
     float detailRatio = 0.0f;
     // noiseSigma × (1 − detailRatio / (2 × flat limit)), detailRatio clamped at 0: noisiest
     // and purest first. Ranking and the choice within a band use it.
     float score = 0.0f;
+    // The box's energy over the frame's noise level at its brightness, at its loudest scale
+    // (see NoiseLevels): 1 for the quietest boxes, more where picture adds to the noise.
+    float loudness = 1.0f;
+    // Mean square of the normalised Laplacian at scales 1, 2, 4, …, in Y' units squared:
+    // what the box holds at each scale, noise and picture together.
+    std::vector<double> scaleEnergy;
 };
 
 }  // namespace ruvovav::analysis

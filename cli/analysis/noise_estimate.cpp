@@ -102,23 +102,24 @@ double NoiseMaps::sigmaOf(const PixelBox& b) const {
 
 // Every block of the box at every scale, including the outermost ones whose Laplacian
 // reaches one block outside: an edge on the box's border counts as inside.
-double NoiseMaps::worstDetail(const PixelBox& b, double noiseVariance) const {
-    double worst = -1.0;
+std::vector<double> NoiseMaps::scaleEnergies(const PixelBox& b) const {
+    std::vector<double> energies;
     for (std::size_t j = 0; j < energy_.size(); ++j) {
         const int x0 = b.x >> j, y0 = b.y >> j;
         const int x1 = (b.x + b.width) >> j, y1 = (b.y + b.height) >> j;
         if (x1 <= x0 || y1 <= y0) break;
-        const double meanSquare = energy_[j].sum(x0, y0, x1, y1) / ((x1 - x0) * (y1 - y0));
-        worst = std::max(worst, meanSquare / noiseVariance - 1.0);
+        energies.push_back(energy_[j].sum(x0, y0, x1, y1) / ((x1 - x0) * (y1 - y0)));
     }
-    return worst;
+    return energies;
 }
 
 NoiseMeasure NoiseMaps::measure(const PixelBox& box) const {
     if (energy_.empty() || box.width < 3 || box.height < 3) return {};
     const double sigma = sigmaOf(box);
     const double reference = std::max(sigma, static_cast<double>(kNoiseFloor));
-    return {static_cast<float>(sigma), static_cast<float>(worstDetail(box, reference * reference))};
+    std::vector<double> shape = scaleEnergies(box);
+    for (double& e : shape) e /= reference * reference;
+    return {static_cast<float>(sigma), std::move(shape)};
 }
 
 }  // namespace ruvovav::analysis

@@ -14,8 +14,14 @@ namespace ruvovav::analysis {
 inline constexpr float kNoiseFloor = 0.25f / 255.0f;
 
 struct NoiseMeasure {
-    float sigma = 0.0f;        // white-noise standard deviation, in Y' units
-    float detailRatio = 0.0f;  // as BoxCandidate::detailRatio
+    // Deviation of white noise that would give the box's finest detail, in Y' units. For
+    // correlated noise it understates the true deviation; it ranks boxes of one frame by their
+    // noise level, since the noise's correlation is the same all over a frame.
+    float sigma = 0.0f;
+    // Mean square of the normalised Laplacian at scales 1, 2, 4, …, over sigma² (or over the
+    // noise floor's square where sigma is below it): white noise gives 1 at every scale,
+    // correlated noise more at the coarse ones, picture more still.
+    std::vector<double> shape;
 };
 
 class NoiseMaps {
@@ -31,7 +37,7 @@ public:
 
 private:
     double sigmaOf(const PixelBox& box) const;
-    double worstDetail(const PixelBox& box, double noiseVariance) const;
+    std::vector<double> scaleEnergies(const PixelBox& box) const;
 
     IntegralImage fineAbs_;              // |second-difference response| at scale 1
     std::vector<IntegralImage> energy_;  // squared normalised Laplacian, one per scale
