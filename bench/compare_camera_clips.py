@@ -7,6 +7,7 @@ Usage (from the repository root; prints a Markdown table, progress goes to stder
     nice -n 10 /usr/bin/python3 bench/compare_camera_clips.py [--out /tmp/camera-compare]
         [--kinds camera,grain,...] [--size 384x256] [--large 640x360:camera,grain]
         [--seed 1] [--frames 5] [--gl auto] [--json results.json]
+    /usr/bin/python3 bench/compare_camera_clips.py --from-json results.json   # reprint
 
 Needs Debian's /usr/bin/python3 (numpy), the `ffmpeg` command, and the built
 `build/make_camera_clip` and `build/ruvovav` (with `Ruvovav.kspl` beside it). Nothing is
@@ -18,7 +19,8 @@ clean frame of:
   - the noisy input;
   - `ruvovav denoise --frames 1` with the automatic analysis as a user would run it
     (analysing frame 0, the default), and again analysing the middle frame
-    (`--analyze-frame`); the boxes it prints and any warning are kept;
+    (`--analyze-frame`); the boxes it prints and any warning are kept, and each box is
+    checked for flatness on the clean frame it measured (the test of the next item);
   - the best single box: `--frames 1 --box X,Y,W,H --analyze-frame MID` for every candidate
     box whose clean middle frame is flat (64x64 on a 32-pixel grid, plus 128x128 on a
     64-pixel grid when the short side is at least 256, each grid with a last row and column
@@ -182,6 +184,13 @@ def box_lines(text):
             if l.startswith(("analysis box", "brightness box")) or "warning" in l.lower()]
 
 
+def over_texture(lines, clean):
+    """The boxes the analysis printed that are not flat on the clean frame it measured."""
+    boxes = [tuple(map(int, m.groups())) for l in lines if l.endswith(")")
+             for m in [re.search(r"box:\s+(\d+),(\d+),(\d+),(\d+)", l)] if m]
+    return [",".join(map(str, b)) for b in boxes if not is_flat(clean, b)]
+
+
 # --------------------------------------------------------------------------------------
 # FFmpeg
 
@@ -297,12 +306,14 @@ def measure(args, exe, gl, kind, w, h):
                                                if f is None else [])
     m = re.search(r"output PSNR ([\d.]+) dB", text)
     row["notes"]["auto0_tool_mean"] = float(m.group(1)) if m else None
+    row["notes"]["texture0"] = over_texture(row["notes"]["auto0"], clean[0])
     log(f"  automatic (frame 0): {row['cells']['auto0']} {row['notes']['auto0']}")
 
     f, text, _ = ours.render(dst, ["--frames", "1", "--analyze-frame", str(mid)])
     row["cells"]["automid"] = psnr(f, c_mid) if f is not None else None
     row["notes"]["automid"] = box_lines(text) + (["failed: " + text.strip().splitlines()[-1]]
                                                  if f is None else [])
+    row["notes"]["texturemid"] = over_texture(row["notes"]["automid"], c_mid)
     log(f"  automatic (frame {mid}): {row['cells']['automid']} {row['notes']['automid']}")
 
     boxes = [b for b in candidate_boxes(w, h) if is_flat(c_mid, b)]
@@ -351,7 +362,7 @@ def table(rows, mid):
         gap = (c["automid"] - c["best"]) if c["automid"] is not None and c["best"] is not None else None
         ff = [fmt(*c[n]) if c[n] else "failed" for n in ("bm3d", "nlmeans", "vaguedenoiser")]
         lines.append(f"| {r['kind']} | {r['size']} | {fmt(c['noisy'])} | {fmt(c['auto0'])} | "
-                     f"{fmt(c['automid'])} | {fmt(c['best'])} | "
+                     f"{fmt(c['automid'])} | {fmt(c['best']) if r['notes']['flat'] else 'no flat box'} | "
                      f"{'' if gap is None else f'{gap:+.2f}'} | {fmt(c['ours4'])} | "
                      + " | ".join(ff) + " |")
     return "\n".join(lines)
@@ -363,7 +374,10 @@ def notes(rows, mid):
         n = r["notes"]
         a0 = "; ".join(n["auto0"]) or "(nothing printed)"
         am = "; ".join(n["automid"]) or "(nothing printed)"
+        tex = [f"frame {f}: {', '.join(n[k])}" for f, k in ((0, "texture0"), (mid, "texturemid"))
+               if n.get(k)]
         out.append(f"- {r['kind']} {r['size']}: frame 0: {a0}. Frame {mid}: {am}. "
+                   f"Boxes not flat on the clean frame: {'; '.join(tex) or 'none'}. "
                    f"Best box {n['best_box']} of {n['flat']} flat candidates "
                    f"(of {n['candidates']}).")
     return "\n".join(out)
@@ -396,7 +410,14 @@ def main():
     ap.add_argument("--gl", default=None, choices=["auto", "software", "hardware"],
                     help="passed to ruvovav (default: its own, auto)")
     ap.add_argument("--json", help="also write the results here")
+    ap.add_argument("--from-json", metavar="JSON",
+                    help="print the table of an earlier run's --json again; renders nothing")
     args = ap.parse_args()
+    if args.from_json:
+        summary = json.loads(Path(args.from_json).read_text())
+        add_texture_flags(summary, args)
+        report(summary)
+        return
 
     exe = args.ruvovav
     gl = [f"--gl={args.gl}"] if args.gl else []
@@ -414,19 +435,43 @@ def main():
     started = time.time()
     rows = [measure(args, exe, gl, k, jw, jh) for k, jw, jh in jobs]
     cpu, renderer = machine(exe, gl)
-    mid = args.frames // 2
+    summary = {"rows": rows, "cpu": cpu, "renderer": renderer, "frames": args.frames,
+               "seed": args.seed, "minutes": (time.time() - started) / 60,
+               "command": "nice -n 10 /usr/bin/python3 bench/compare_camera_clips.py "
+                          + shlex.join(sys.argv[1:])}
+    report(summary)
+    if args.json:
+        Path(args.json).write_text(json.dumps(summary, indent=1, default=str))
+
+
+def add_texture_flags(summary, args):
+    """Results written before the flatness check of the analysis's boxes existed: check them
+    on the clean clips still under --out."""
+    mid = summary.get("frames", args.frames) // 2
+    for r in summary["rows"]:
+        n = r["notes"]
+        if "texture0" in n and "texturemid" in n:
+            continue
+        w, h = map(int, r["size"].split("x"))
+        clip = Path(args.out) / f"{r['kind']}_{r['size']}_s{summary.get('seed', args.seed)}"
+        clean = read_rgb(clip / "clean.mkv", w, h)
+        n["texture0"] = over_texture(n["auto0"], clean[0])
+        n["texturemid"] = over_texture(n["automid"], clean[mid])
+
+
+def report(summary):
+    rows, mid = summary["rows"], summary.get("frames", 5) // 2
     rt8 = min(r["notes"]["roundtrip"]["8"] for r in rows)
     print(table(rows, mid))
     print()
     print(notes(rows, mid))
     print()
-    print(f"Machine: {cpu}; renderer: {renderer}; {(time.time() - started) / 60:.1f} minutes. "
-          f"Clean middle frame after the 8-bit YUV round trip (nlmeans): {rt8:.1f} dB at worst.")
-    print("Command: nice -n 10 /usr/bin/python3 bench/compare_camera_clips.py "
-          + shlex.join(sys.argv[1:]))
-    if args.json:
-        Path(args.json).write_text(json.dumps({"rows": rows, "cpu": cpu, "renderer": renderer},
-                                              indent=1, default=str))
+    minutes = summary.get("minutes")
+    print(f"Machine: {summary['cpu']}; renderer: {summary['renderer']}"
+          + (f"; {minutes:.1f} minutes" if minutes is not None else "")
+          + f". Clean middle frame after the 8-bit YUV round trip (nlmeans): {rt8:.1f} dB at worst.")
+    if summary.get("command"):
+        print("Command: " + summary["command"])
 
 
 if __name__ == "__main__":
