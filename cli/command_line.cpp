@@ -1,12 +1,35 @@
 #include "cli/command_line.h"
 
 #include "cli/media/media_writer.h"
+#include "cli/value_parsers.h"
 
 namespace ruvovav::cli {
 namespace {
 
 constexpr const char* kInputGroup = "Input and output";
 constexpr const char* kAnalysisGroup = "Analysis";
+
+// A structured value checked while the command line is parsed, so that a malformed one
+// costs no start-up. CLI11 puts the option's name before the message itself.
+template <typename Parse>
+CLI::Validator checkedBy(const std::string& option, Parse parse) {
+    return CLI::Validator(
+        [option, parse](std::string& text) -> std::string {
+            try {
+                parse(option, text);
+            } catch (const UsageError& e) {
+                const std::string message = e.what();
+                const std::string prefix = option + ": ";
+                return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+            }
+            return {};
+        },
+        "", option);
+}
+
+CLI::Validator boxCheck() {
+    return checkedBy("--box", parseBox);
+}
 
 void addCommon(CLI::App& command, CommonOptions& common) {
     command
@@ -27,10 +50,12 @@ void addAnalysis(CLI::App& command, AnalysisOptions& analysis) {
                     "analyse this box (image pixels, top-left origin) instead of choosing "
                     "boxes automatically")
         ->type_name("X,Y,W,H")
+        ->check(boxCheck())
         ->group(kAnalysisGroup);
     command
         .add_option("--analyze-frame", analysis.analyzeFrame,
                     "frame the analysis measures [default 0]")
+        ->check(CLI::NonNegativeNumber)
         ->group(kAnalysisGroup);
     command
         .add_option("--profile-in", analysis.profileIn,
@@ -56,6 +81,15 @@ CLI::App* addDenoise(CLI::App& app, CommandLine& line) {
                      "render frames A to B-1 (A: to the end); neighbours outside are still "
                      "read, so chunks join into the whole render")
         ->type_name("A:B")
+        ->check(checkedBy("--range", parseRange))
+        ->group(kInputGroup);
+    CLI::Option* audio =
+        command
+            ->add_flag("--audio", o.keepAudio,
+                       "keep the sound in a --range chunk too (the whole clip keeps it anyway)")
+            ->group(kInputGroup);
+    command->add_flag("--no-audio", o.dropAudio, "leave the sound out")
+        ->excludes(audio)
         ->group(kInputGroup);
     command
         ->add_option("--codec", o.codec,
@@ -132,6 +166,7 @@ CLI::App* addPreview(CLI::App& app, CommandLine& line) {
         ->required()
         ->group(kInputGroup);
     command->add_option("--frame", o.frame, "the frame shown and analysed [default 0]")
+        ->check(CLI::NonNegativeNumber)
         ->group(kInputGroup);
     command->add_flag("-y", o.overwrite, "overwrite existing pictures")->group(kInputGroup);
     command
@@ -139,6 +174,7 @@ CLI::App* addPreview(CLI::App& app, CommandLine& line) {
                      "analyse this box instead of choosing boxes "
                      "automatically (image pixels, top-left origin)")
         ->type_name("X,Y,W,H")
+        ->check(boxCheck())
         ->group(kAnalysisGroup);
     command
         ->add_option("--profile-in", o.analysis.profileIn,

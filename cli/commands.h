@@ -37,6 +37,8 @@ struct DenoiseOptions {
     std::string reference;         // a clean clip to measure the input and the result against
     bool metricsPerFrame = false;  // with a reference: a line per frame besides the means
     bool stats = false;            // where the time went: decode, render, encode
+    bool keepAudio = false;        // --audio: the sound also in a --range chunk
+    bool dropAudio = false;        // --no-audio: no sound at all
     AnalysisOptions analysis;
     EffectSettings settings;
 };

@@ -10,26 +10,37 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/job_setup.h"
+#include "cli/media/frame_pattern.h"
 #include "cli/media/media_writer.h"
+#include "cli/output_safety.h"
 #include "cli/progress.h"
 #include "cli/reference_metrics.h"
 
 namespace ruvovav::cli {
 namespace {
 
-// The input is never overwritten, whatever -y says.
-void checkOutputPath(const DenoiseOptions& o) {
+// The input, the reference and the profile read are never written to, whatever -y says;
+// checked on the file system before anything is read.
+void protectInputs(const DenoiseOptions& o) {
+    std::vector<std::filesystem::path> inputs = {o.input};
+    if (!o.reference.empty()) inputs.emplace_back(o.reference);
+    if (!o.analysis.profileIn.empty()) inputs.emplace_back(o.analysis.profileIn);
+    refuseOverlap(inputs, o.output, "the output");
+    // Rewriting the profile read is allowed: it was read whole before anything is saved.
+    if (!o.analysis.profileIn.empty()) inputs.pop_back();
+    if (!o.analysis.profileOut.empty())
+        refuseOverlap(inputs, o.analysis.profileOut, "--profile-out");
+}
+
+void refuseExistingOutput(const DenoiseOptions& o) {
     std::error_code error;
-    if (std::filesystem::exists(o.output, error) &&
-        std::filesystem::equivalent(o.input, o.output, error)) {
-        throw UsageError("the output '" + o.output + "' is the input");
-    }
-    if (!o.overwrite && std::filesystem::exists(o.output, error)) {
+    if (!o.overwrite && !media::parseFramePattern(o.output) &&
+        std::filesystem::exists(o.output, error)) {
         throw UsageError("'" + o.output + "' exists (use -y to overwrite)");
     }
 }
 
-FrameRange frameRange(const DenoiseOptions& o, int frameCount) {
+FrameRange frameRange(const DenoiseOptions& o, int64_t frameCount) {
     FrameRange range;
     if (!o.range.empty()) range = parseRange("--range", o.range);
     if (range.first >= frameCount) {
@@ -40,13 +51,25 @@ FrameRange frameRange(const DenoiseOptions& o, int frameCount) {
     return range;
 }
 
-media::WriterOptions writerOptions(const DenoiseOptions& o, const FrameRange& range) {
+void printNote(const std::string& line) {
+    std::cerr << "ruvovav: " << line << "\n";
+}
+
+media::WriterOptions writerOptions(const DenoiseOptions& o, const FrameRange& range,
+                                   int64_t frameCount) {
     media::WriterOptions w;
     w.codec = o.codec;
     w.crf = o.crf.value_or(-1);
     w.overwrite = o.overwrite;
     // A chunk's images keep the clip's frame numbers, so chunks land side by side.
     w.startNumber = range.first;
+    w.source = o.input;
+    // A chunk's sound would be cut at packet edges and joined with gaps; the join step
+    // takes the source's sound instead (docs/farm.md).
+    w.audio = !o.dropAudio && (o.range.empty() || o.keepAudio);
+    if (!o.dropAudio && !w.audio) w.audioLeftOut = "a --range chunk has no sound unless --audio";
+    w.wholeClip = range.first == 0 && *range.last == frameCount;
+    w.notice = printNote;
     return w;
 }
 
@@ -88,7 +111,8 @@ public:
         const std::vector<float> rgba = job_.session->render(int(i));
         if (job_.cache->error()) throw media::MediaError(*job_.cache->error());
         times_.render += since(mark);
-        const media::Picture result = pictureOf(rgba, info.width, info.height);
+        media::Picture result = pictureOf(rgba, info.width, info.height);
+        result.time = job_.reader->presentationTime(i);
         if (metrics_ != nullptr) {
             const kestrel::Frame* input = job_.cache->frame(int(i));
             metrics_->add(i, pictureOf(input->rgba, info.width, info.height), result);
@@ -118,14 +142,37 @@ int64_t renderRange(RenderLoop& loop, const FrameRange& range) {
     return done;
 }
 
+// Everything that can be refused without the effect: options, the input's description, and
+// the output, which is created (under a temporary name) before the module loads or GL starts.
+struct PreparedJob {
+    std::unique_ptr<media::MediaReader> reader;
+    FrameRange range;
+    std::unique_ptr<media::MediaWriter> writer;
+};
+
+PreparedJob prepare(const DenoiseOptions& o) {
+    protectInputs(o);
+    refuseExistingOutput(o);
+    PreparedJob p;
+    p.reader = openInput(o.input);
+    const media::VideoInfo& info = p.reader->info();
+    p.range = frameRange(o, info.frameCount);
+    checkAnalysisOptions(o.analysis, info);
+    media::VideoInfo written = info;
+    written.frameCount = *p.range.last - p.range.first;
+    p.writer =
+        media::MediaWriter::create(o.output, written, writerOptions(o, p.range, info.frameCount));
+    return p;
+}
+
 }  // namespace
 
 int runDenoise(const DenoiseOptions& o) {
     // From the start, so that an early Ctrl-C still ends in a finished output.
     catchInterrupts();
-    checkOutputPath(o);
-    ClipJob job = startClipJob(o.common, o.input, o.analysis, o.settings);
-    const FrameRange range = frameRange(o, job.frameCount);
+    PreparedJob p = prepare(o);
+    const FrameRange range = p.range;
+    ClipJob job = startClipJob(o.common, std::move(p.reader), o.analysis, o.settings);
     const std::vector<PressedBox> boxes = analyseClip(job, o.analysis, std::cout).pressed;
     saveProfileIfAsked(job, o.analysis, o.input, boxes, o.overwrite);
     std::unique_ptr<ReferenceMetrics> metrics;
@@ -133,14 +180,15 @@ int runDenoise(const DenoiseOptions& o) {
         metrics = std::make_unique<ReferenceMetrics>(o.reference, job.reader->info(),
                                                      o.metricsPerFrame, std::cout);
     }
-    media::VideoInfo written = job.reader->info();
-    written.frameCount = *range.last - range.first;
-    std::unique_ptr<media::MediaWriter> writer =
-        media::MediaWriter::create(o.output, written, writerOptions(o, range));
     std::cout << "renderer: " << job.session->renderer() << "\n" << std::flush;
-    RenderLoop loop(job, *writer, metrics.get());
+    RenderLoop loop(job, *p.writer, metrics.get());
     const int64_t done = renderRange(loop, range);
-    writer->finish();
+    if (done == 0) {
+        p.writer->abandon();
+        std::cerr << "ruvovav: interrupted before the first frame; nothing written\n";
+        return kExitInterrupted;
+    }
+    p.writer->finish();
     if (metrics) metrics->printSummary();
     if (o.stats) printStats(loop.times(), done);
     if (done < *range.last - range.first) {

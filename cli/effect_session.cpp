@@ -1,11 +1,28 @@
 #include "cli/effect_session.h"
 
 namespace ruvovav::cli {
+namespace {
 
+// A failure the host caught inside one of its operations during the last call, as the cause
+// of that call's failure; empty when there was none.
+std::string causeSince(const kestrel::Host& host, int failuresBefore) {
+    if (host.callbackFailures() == failuresBefore) return {};
+    return ": " + host.lastCallbackFailure();
+}
+
+}  // namespace
+
+// Each way start-up can fail says which it was: the module was not found, did not load or
+// lacks an entry point (the loader's own words), there is no OpenGL, or the effect refused
+// to start on the context it got.
 EffectSession::EffectSession(const std::filesystem::path& modulePath, kestrel::GlBackend backend)
     : module_(std::make_unique<kestrel::PluginModule>(
-          modulePath.empty() ? kestrel::defaultModulePath() : modulePath)),
-      host_(std::make_unique<kestrel::Host>(*module_, kestrel::GlOptions{.backend = backend})) {
+          modulePath.empty() ? kestrel::defaultModulePath() : modulePath)) {
+    try {
+        host_ = std::make_unique<kestrel::Host>(*module_, kestrel::GlOptions{.backend = backend});
+    } catch (const std::exception& e) {
+        throw SessionError(std::string("no OpenGL context for the effect: ") + e.what());
+    }
     if (host_->createInstance() != 1 || host_->setUpGpu() != 1 || host_->declareParameters() != 1) {
         throw SessionError("the effect failed to start on this OpenGL context");
     }
@@ -49,12 +66,18 @@ void EffectSession::pressAnalysis(const PixelRect& box, int frameIndex, const st
     host_->renderContext().currentFrame = frameIndex;
     host_->renderContext().time = frameIndex;
     host_->gl()->loadSourceFrame(frameIndex);
-    if (host_->notify(7, button) != 1) throw SessionError("the effect's analysis failed");
+    const int failures = host_->callbackFailures();
+    if (host_->notify(7, button) != 1 || host_->callbackFailures() != failures)
+        throw SessionError("the effect's analysis failed" + causeSince(*host_, failures));
 }
 
+// A frame the host could not fetch for the module, even one the module worked around, fails
+// the render: a result made without it would not be the one asked for.
 std::vector<float> EffectSession::render(int frameIndex) {
-    if (host_->renderFrame(frameIndex) != 1) {
-        throw SessionError("the effect failed to render frame " + std::to_string(frameIndex));
+    const int failures = host_->callbackFailures();
+    if (host_->renderFrame(frameIndex) != 1 || host_->callbackFailures() != failures) {
+        throw SessionError("the effect failed to render frame " + std::to_string(frameIndex) +
+                           causeSince(*host_, failures));
     }
     return host_->gl()->readDestination();
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/command_line.h"
+#include "cli/output_safety.h"
 #include "cli/profile.h"
 
 namespace ruvovav::cli {
@@ -42,11 +43,32 @@ std::unique_ptr<media::MediaReader> openInput(const std::string& input) {
     return reader;
 }
 
+void checkAnalysisOptions(const AnalysisOptions& analysis, const media::VideoInfo& info) {
+    if (!analysis.box.empty()) {
+        const PixelRect box = parseBox("--box", analysis.box);
+        if (box.x < 0 || box.y < 0 || int64_t(box.x) + box.width > info.width ||
+            int64_t(box.y) + box.height > info.height)
+            throw UsageError("--box " + boxText(box) + " does not lie inside the " +
+                             std::to_string(info.width) + "x" + std::to_string(info.height) +
+                             " frame");
+    }
+    if (analysis.analyzeFrame < 0 || analysis.analyzeFrame >= info.frameCount) {
+        throw UsageError("--analyze-frame: " + std::to_string(analysis.analyzeFrame) +
+                         " is outside the clip's " + std::to_string(info.frameCount) + " frames");
+    }
+}
+
 ClipJob startClipJob(const CommonOptions& common, const std::string& input,
                      const AnalysisOptions& analysis, const EffectSettings& settings) {
+    return startClipJob(common, openInput(input), analysis, settings);
+}
+
+ClipJob startClipJob(const CommonOptions& common, std::unique_ptr<media::MediaReader> reader,
+                     const AnalysisOptions& analysis, const EffectSettings& settings) {
     ClipJob job;
-    job.reader = openInput(input);
+    job.reader = std::move(reader);
     const media::VideoInfo& info = job.reader->info();
+    checkAnalysisOptions(analysis, info);  // before the module loads and GL starts
     job.frameCount = int(info.frameCount);
     job.session =
         std::make_unique<EffectSession>(common.modulePath, kestrel::parseGlBackend(common.gl));
@@ -84,6 +106,7 @@ AnalysisRun analyseClip(ClipJob& job, const AnalysisOptions& analysis, std::ostr
 void saveProfileIfAsked(ClipJob& job, const AnalysisOptions& analysis, const std::string& input,
                         const std::vector<PressedBox>& boxes, bool overwrite) {
     if (analysis.profileOut.empty()) return;
+    refuseOverlap({input}, analysis.profileOut, "--profile-out");
     nlohmann::ordered_json metadata = {{"tool", kVersion},
                                        {"source", input},
                                        {"analyzedFrame", analysis.analyzeFrame},

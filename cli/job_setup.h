@@ -29,6 +29,13 @@ struct ClipJob {
 // flags in its parameters. The frame cache follows the window the settings ask for.
 ClipJob startClipJob(const CommonOptions& common, const std::string& input,
                      const AnalysisOptions& analysis, const EffectSettings& settings);
+// The same on an input already opened by openInput.
+ClipJob startClipJob(const CommonOptions& common, std::unique_ptr<media::MediaReader> reader,
+                     const AnalysisOptions& analysis, const EffectSettings& settings);
+
+// Throws UsageError for a malformed --box, a box outside the frame or an --analyze-frame
+// outside the clip: checked on the input's description, before the effect starts.
+void checkAnalysisOptions(const AnalysisOptions& analysis, const media::VideoInfo& info);
 
 // Runs the analysis the options ask for: a given box, the automatic boxes, or none when a
 // profile brought thresholds and no box is given. Prints the boxes used to `out`, and a

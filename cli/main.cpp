@@ -35,9 +35,7 @@ int runParsed(CommandLine& line) {
     return kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int parseAndRun(int argc, char** argv) {
     CommandLine line;
     const std::unique_ptr<CLI::App> app = makeApp(line);
     try {
@@ -65,4 +63,18 @@ int main(int argc, char** argv) {
         report(e.what());
         return kExitFailure;
     }
+}
+
+}  // namespace
+
+// Nothing leaves main as an exception: whatever escaped the commands ends in one line.
+int main(int argc, char** argv) {
+    try {
+        return parseAndRun(argc, argv);
+    } catch (const std::exception& e) {
+        report(e.what());
+    } catch (...) {
+        report("unexpected error of unknown type");
+    }
+    return kExitFailure;
 }

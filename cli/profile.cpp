@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/media/temp_file.h"
 #include "cli/value_parsers.h"
 
 namespace ruvovav::cli {
@@ -94,20 +95,10 @@ void saveProfile(const std::filesystem::path& file, const nlohmann::ordered_json
         throw UsageError("'" + file.string() + "' exists (use -y to overwrite)");
     }
     // Written beside the target and renamed, so a failure never leaves half a profile.
-    const std::filesystem::path partial = file.string() + ".partial";
-    {
-        std::ofstream out(partial);
-        out << profile.dump(2) << "\n";
-        if (!out) {
-            std::filesystem::remove(partial, error);
-            throw UsageError("cannot write profile '" + file.string() + "'");
-        }
-    }
-    std::filesystem::rename(partial, file, error);
-    if (error) {
-        std::filesystem::remove(partial, error);
-        throw UsageError("cannot write profile '" + file.string() + "'");
-    }
+    const std::string text = profile.dump(2) + "\n";
+    media::TempFile partial(file);
+    partial.writeAll(text.data(), text.size());
+    partial.commit(overwrite);
 }
 
 std::vector<ParameterSetting> parseProfile(const std::string& text, const std::string& name,

@@ -18,6 +18,7 @@ add_library(ruvovav_cli STATIC
   cli/job_setup.cpp
   cli/label_text.cpp
   cli/metrics.cpp
+  cli/output_safety.cpp
   cli/profile.cpp
   cli/preview_command.cpp
   cli/progress.cpp

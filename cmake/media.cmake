@@ -1,19 +1,27 @@
 # Decoding and encoding of video files and image sequences for the command-line tool.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
+pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libswresample
+                  libavutil)
 # Debian's OpenImageIO CMake package names its command-line tools, which live in another package
 # (openimageio-tools) and fail the import when absent; pkg-config needs only the library.
 pkg_check_modules(OIIO REQUIRED IMPORTED_TARGET OpenImageIO)
 
 add_library(ruvovav_media STATIC
+  cli/media/audio_plan.cpp
+  cli/media/audio_transcoder.cpp
   cli/media/av_handles.cpp
   cli/media/frame_converter.cpp
   cli/media/frame_pattern.cpp
+  cli/media/image_file.cpp
   cli/media/media_reader.cpp
   cli/media/media_writer.cpp
   cli/media/output_format.cpp
   cli/media/sequence_reader.cpp
   cli/media/sequence_writer.cpp
+  cli/media/source_streams.cpp
+  cli/media/still_writer.cpp
+  cli/media/stream_metadata.cpp
+  cli/media/temp_file.cpp
   cli/media/video_reader.cpp
   cli/media/video_writer.cpp)
 set_target_properties(ruvovav_media PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -24,4 +32,17 @@ if(RUVOVAV_TESTS)
   add_executable(media_io_test tests/media_io_test.cpp)
   target_link_libraries(media_io_test PRIVATE ruvovav_media GTest::gtest_main)
   gtest_discover_tests(media_io_test DISCOVERY_TIMEOUT 60)
+
+  # Single images, outputs that appear only when whole, and failed writes that leave nothing.
+  add_executable(media_output_test tests/media_output_test.cpp)
+  target_link_libraries(media_output_test PRIVATE ruvovav_media GTest::gtest_main)
+  target_include_directories(media_output_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(media_output_test DISCOVERY_TIMEOUT 60)
+
+  # Sound, subtitles, metadata and frame times beside the pictures; the test remuxes a
+  # rotated source with libavformat itself.
+  add_executable(media_streams_test tests/media_streams_test.cpp)
+  target_link_libraries(media_streams_test PRIVATE ruvovav_media PkgConfig::LIBAV GTest::gtest_main)
+  target_include_directories(media_streams_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(media_streams_test DISCOVERY_TIMEOUT 60)
 endif()

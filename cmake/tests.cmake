@@ -18,6 +18,7 @@ ruvovav_test(host_table_gl_test tests/host_table_gl_test.cpp)
 ruvovav_test(parameter_changed_test tests/parameter_changed_test.cpp)
 ruvovav_test(render_test tests/render_test.cpp)
 ruvovav_test(render_load_test tests/render_load_test.cpp)
+ruvovav_test(host_callbacks_test tests/host_callbacks_test.cpp)
 
 # Unit tests of the plug-in's own pieces, linked directly.
 add_executable(plugin_unit_test
@@ -91,6 +92,7 @@ ruvovav_cli_test(cli_settings_test tests/cli_settings_test.cpp)
 ruvovav_cli_test(auto_analysis_test tests/auto_analysis_test.cpp)
 ruvovav_cli_test(cli_jobs_test tests/cli_jobs_test.cpp)
 ruvovav_cli_test(metrics_test tests/metrics_test.cpp)
+ruvovav_cli_test(output_safety_test tests/output_safety_test.cpp)
 
 # The automatic analysis on camera-like, compressed and grainy footage, against the best box.
 # LeakSanitizer's tracer can crash while it stops the encoder's and the GL driver's worker

@@ -27,8 +27,9 @@ public:
     static constexpr int kFetched = 0;
     static constexpr int kOutOfRange = 1;
     static constexpr int kInjectedFailure = 2;
-    static constexpr int kNoImage = 3;      // bad output pointer or the pool refused
-    static constexpr int kUnavailable = 4;  // the frame source had nothing for the index
+    static constexpr int kNoImage = 3;       // bad output pointer or the pool refused
+    static constexpr int kUnavailable = 4;   // the frame source had nothing for the index
+    static constexpr int kSourceFailed = 5;  // the frame source threw (the host's table says)
 
     // Frame i of a clip streamed from elsewhere (a decoder), or null when it cannot be had.
     // The frame must stay valid until the next call of the source.

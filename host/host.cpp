@@ -29,6 +29,15 @@ Host& Host::calledThrough(HostHandle handle) {
     return host;
 }
 
+void Host::noteCallbackFailure(const char* what) noexcept {
+    ++callbackFailures_;
+    try {
+        lastCallbackFailure_ = what;
+    } catch (...) {
+        lastCallbackFailure_.clear();  // no memory even for the text: the count still tells
+    }
+}
+
 int Host::hostErrors() const {
     int errors = parameters_.hostErrors() + ownErrors_;
     if (gl_) errors += gl_->lentImages().hostErrors() + gl_->objects().hostErrors();

@@ -64,6 +64,17 @@ public:
         throwAt_ = n;
         thrower_ = std::move(thrower);
     }
+    // Makes the n-th CreateImage request (1-based over this host's life; 0: none) call
+    // `thrower` inside the operation, as a failing allocation would. Unlike the declaration
+    // seam, the host catches this one: the module sees a refused image.
+    void throwAtImageRequest(int n, std::function<void()> thrower) {
+        throwAtImage_ = n;
+        imageThrower_ = std::move(thrower);
+    }
+    // Exceptions the table's operations caught and answered with their error result instead,
+    // and the text of the last one (empty: none).
+    int callbackFailures() const { return callbackFailures_; }
+    const std::string& lastCallbackFailure() const { return lastCallbackFailure_; }
     // Every operation the module called through the table, for "no further call" checks.
     int hostCalls() const { return hostCalls_; }
     // The value of hostCalls() when the first declaration was refused (0: none refused).
@@ -80,9 +91,11 @@ public:
 private:
     friend struct HostTable;
     friend struct HostGlTable;
+    friend struct CallbackGuard;
 
     // The host behind a handle the module passed back; counts the call.
     static Host& calledThrough(HostHandle handle);
+    void noteCallbackFailure(const char* what) noexcept;
     void fillTable();
     void fillGlTable();
     int32_t callModule(int32_t message);
@@ -97,6 +110,11 @@ private:
     int refuseAt_ = 0;
     int throwAt_ = 0;
     std::function<void()> thrower_;
+    int throwAtImage_ = 0;
+    int imageRequests_ = 0;
+    std::function<void()> imageThrower_;
+    int callbackFailures_ = 0;
+    std::string lastCallbackFailure_;
     int declarations_ = 0;
     int hostCalls_ = 0;
     int callsAtRefusal_ = 0;

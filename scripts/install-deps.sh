@@ -10,8 +10,9 @@ packages=(
   libglew-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri libopengl-dev
   libgtest-dev libbenchmark-dev
   glslang-tools
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libopenimageio-dev libcli11-dev nlohmann-json3-dev
+  frei0r-plugins-dev melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
 )
 for group in "$@"; do
   case "$group" in

@@ -17,12 +17,13 @@ for flavour in release sanitize; do
   (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
 done
 
-# Only the flow runs threads of its own; the GL tests would drive an uninstrumented Mesa.
-echo "== thread-sanitizer build (flow)"
-dir="$(scripts/build.sh tsan optical_flow_test flow_threads_test | tail -n 1)"
-echo "== thread-sanitizer tests (flow)"
+# The flow and the editor adapters' GL thread run threads of their own; the GL tests would
+# drive an uninstrumented Mesa.
+echo "== thread-sanitizer build (flow, editor adapters)"
+dir="$(scripts/build.sh tsan optical_flow_test flow_threads_test editor_core_test | tail -n 1)"
+echo "== thread-sanitizer tests (flow, editor adapters)"
 (cd "$dir" && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
-  ctest --output-on-failure -j "$(nproc)" -L flow)
+  ctest --output-on-failure -j "$(nproc)" -L 'flow|threads')
 
 # A short run of every fuzzer of the tool's input handling; long runs: scripts/fuzz.sh 600.
 echo "== fuzzers (15 s each)"

@@ -2,7 +2,9 @@
 // bit for bit, whatever the worker count, and leave no thread behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -184,29 +186,53 @@ TEST(Thread, JoiningItselfThrows) {
     EXPECT_TRUE(s.threw);
 }
 
+// Whether a wait on `e` returns within `patience`, watched from a thread of its own. A wait
+// still blocked then is released with a set, so that its thread can be joined: the event is
+// signalled afterwards (and for an auto-reset event consumed again by that wait).
+bool waitReturns(FlowEvent& e, std::chrono::milliseconds patience) {
+    std::atomic<bool> released{false};
+    std::thread waiter([&] {
+        e.wait();
+        released = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!released && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const bool returned = released;
+    if (!returned) e.set();
+    waiter.join();
+    return returned;
+}
+
+// A blocked wait is only seen as one that has not returned yet; 100 ms is long enough for a
+// wait that would return to do so on any machine, and a slower one only hides a fault.
+constexpr std::chrono::milliseconds kBlocked{100};
+constexpr std::chrono::milliseconds kReturns{10000};
+
 TEST(FlowEvent, ManualResetStaysSignalledUntilReset) {
     FlowEvent e;
-    e.set();
-    e.wait();
-    e.wait();  // still signalled
+    EXPECT_FALSE(waitReturns(e, kBlocked)) << "a new event is unsignalled";
+    EXPECT_TRUE(waitReturns(e, kReturns)) << "the set that released it holds";
+    EXPECT_TRUE(waitReturns(e, kReturns)) << "and still holds: no wait consumes it";
     e.reset();
-    std::thread setter([&] { e.set(); });
-    e.wait();
-    setter.join();
+    EXPECT_FALSE(waitReturns(e, kBlocked)) << "reset unsignals it";
+    e.reset();
+    e.set();
+    EXPECT_TRUE(waitReturns(e, kReturns));
 }
 
 TEST(FlowEvent, AutoResetReleasesOneWaitPerSet) {
     FlowEvent e(FlowEvent::Reset::Auto);
-    FlowEvent consumed;
-    std::thread waiter([&] {
-        e.wait();
-        consumed.set();
-        e.wait();
-    });
     e.set();
-    consumed.wait();
-    e.set();  // the second wait needs a second signal
-    waiter.join();
+    EXPECT_TRUE(waitReturns(e, kReturns));
+    EXPECT_FALSE(waitReturns(e, kBlocked)) << "the wait that saw the signal consumed it";
+    e.set();
+    e.reset();
+    EXPECT_FALSE(waitReturns(e, kBlocked)) << "reset unsignals it before any wait";
+    e.set();
+    e.set();  // signals do not add up
+    EXPECT_TRUE(waitReturns(e, kReturns));
+    EXPECT_FALSE(waitReturns(e, kBlocked));
 }
 
 }  // namespace

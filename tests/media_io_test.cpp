@@ -372,8 +372,10 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     const VideoInfo source = sourceInfo(8, false);
     EXPECT_NE(errorOf([&] { MediaWriter::create(folder / "out.xyz", source, {}); }).find(".xyz"),
               std::string::npos);
+    VideoInfo twoFrames = source;
+    twoFrames.frameCount = 2;  // a single image takes one
     EXPECT_NE(
-        errorOf([&] { MediaWriter::create(folder / "still.png", source, {}); }).find("%04d.png"),
+        errorOf([&] { MediaWriter::create(folder / "still.png", twoFrames, {}); }).find("%04d.png"),
         std::string::npos);
     EXPECT_NE(errorOf([&] {
                   MediaWriter::create(folder / "x.mkv", source, {.codec = "vp9"});

@@ -23,7 +23,15 @@ bool isStillImage(const std::filesystem::path& path) {
 
 }  // namespace
 
+bool opensAsImages(const std::filesystem::path& input) {
+    return parseFramePattern(input) || isStillImage(input);
+}
+
 MediaReader::~MediaReader() = default;
+
+int64_t MediaReader::presentationTime(int64_t) const {
+    return Picture::kNoTime;
+}
 
 std::unique_ptr<MediaReader> MediaReader::open(const std::filesystem::path& input,
                                                const ReaderOptions& options) {

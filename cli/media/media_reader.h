@@ -16,6 +16,9 @@ struct ReaderOptions {
     int sequenceRateNum = 25, sequenceRateDen = 1;
 };
 
+// True for a path MediaReader opens as images (a frame-number pattern or a single image).
+bool opensAsImages(const std::filesystem::path& input);
+
 class MediaReader {
 public:
     // A path with a frame-number pattern ("shots/%04d.png") or a single image opens as an image
@@ -28,6 +31,9 @@ public:
     // False past the end; throws MediaError on a corrupt source. Frame N is the same picture
     // whatever was read before it.
     virtual bool read(int64_t frameIndex, Picture& out) = 0;
+
+    // The presentation time of a frame already read (Picture::time); kNoTime otherwise.
+    virtual int64_t presentationTime(int64_t frameIndex) const;
 
     int64_t decodedFrames() const { return decodedFrames_; }
 

@@ -1,8 +1,10 @@
 #include "media_writer.h"
 
 #include "frame_pattern.h"
+#include "image_file.h"
 #include "output_format.h"
 #include "sequence_writer.h"
+#include "still_writer.h"
 #include "video_writer.h"
 
 namespace ruvovav::media {
@@ -43,9 +45,11 @@ std::unique_ptr<MediaWriter> MediaWriter::create(const std::filesystem::path& ou
         refuseExisting(output, choice.isSequence, options.startNumber, source.frameCount);
     if (choice.isSequence)
         return std::make_unique<SequenceWriter>(*parseFramePattern(output), source, choice.sequence,
-                                                options.startNumber);
+                                                options.startNumber, options.overwrite);
     requireFolder(output);
-    return std::make_unique<VideoWriter>(output, source, choice.video);
+    if (choice.isStill)
+        return std::make_unique<StillWriter>(output, source, choice.sequence, options.overwrite);
+    return std::make_unique<VideoWriter>(output, source, choice.video, options);
 }
 
 std::string describeFormats() {
@@ -57,35 +61,24 @@ std::string describeFormats() {
            "        .mp4       H.264 (crf 18), 8 or 10 bits; --codec h265: H.265 (crf 20); no "
            "alpha\n"
            "        .y4m       raw YUV 4:4:4, 8 or 16 bits; no alpha\n"
-           "        %04d.png, %04d.tif, %04d.dpx  16-bit images;  %04d.exr  half-float images\n";
+           "        %04d.png, %04d.tif, %04d.dpx  16-bit images;  %04d.exr  half-float images;\n"
+           "        %04d.jpg  8-bit images\n"
+           "        a single image (.png, .tif, .jpg, .exr, .dpx) at the source's depth\n";
 }
 
 void writeStill(const std::filesystem::path& file, const Picture& picture, bool overwrite) {
     if (!overwrite && std::filesystem::exists(file))
         throw MediaError(quotedPath(file) + " exists (use -y to overwrite)");
-    // Written as the only image of a one-frame sequence beside the target, then renamed, so
-    // a failure leaves neither a half image nor the temporary name.
-    std::string stem = file.stem().string();
-    for (size_t at = stem.find('%'); at != std::string::npos; at = stem.find('%', at + 2))
-        stem.insert(at, 1, '%');
-    const std::filesystem::path pattern =
-        file.parent_path() / (stem + ".still%d" + file.extension().string());
-    VideoInfo one;
-    one.width = picture.width;
-    one.height = picture.height;
-    one.frameCount = 1;
-    one.bitDepth = 16;
-    std::unique_ptr<MediaWriter> writer = MediaWriter::create(pattern, one, {.overwrite = true});
-    writer->write(picture);
-    writer->finish();
-    const std::filesystem::path written =
-        file.parent_path() / (file.stem().string() + ".still0" + file.extension().string());
+    VideoInfo deep;
+    deep.width = picture.width;
+    deep.height = picture.height;
+    deep.frameCount = 1;
+    deep.bitDepth = 16;
+    const OutputChoice choice = chooseOutput(file, deep, {});
+    if (!choice.isStill) throw MediaError(quotedPath(file) + " is not the name of an image");
     std::error_code error;
-    std::filesystem::rename(written, file, error);
-    if (error) {
-        std::filesystem::remove(written, error);
-        throw MediaError("cannot write " + quotedPath(file));
-    }
+    if (!file.parent_path().empty()) std::filesystem::create_directories(file.parent_path(), error);
+    writeImageFile(file, picture, choice.sequence, false, overwrite);
 }
 
 }  // namespace ruvovav::media

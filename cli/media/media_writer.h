@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,12 +18,23 @@ struct WriterOptions {
     int crf = -1;       // -1: the codec's default quality (H.264 and H.265 only)
     bool overwrite = false;
     int64_t startNumber = 0;  // number of the first image of a sequence
+    // A video file whose sound, subtitles and metadata a video output takes along; empty,
+    // an image or an image sequence: none.
+    std::filesystem::path source;
+    bool audio = true;         // the source's sound comes along
+    std::string audioLeftOut;  // with audio false: why, told once per sound stream
+    // The frames start at the source's first: once all are written, all of the sound comes
+    // along. Otherwise (a range, or fewer frames) the sound spans the frames written.
+    bool wholeClip = true;
+    std::function<void(const std::string&)> notice;  // one line per decision users should know
 };
 
 class MediaWriter {
 public:
     // Refuses an existing output unless options.overwrite, and unknown extensions. A
     // sequence refuses only the source.frameCount images it would write from startNumber.
+    // Fails here, before any frame, when the folder cannot be written. Every file is
+    // written under a temporary name and renamed when complete.
     static std::unique_ptr<MediaWriter> create(const std::filesystem::path& output,
                                                const VideoInfo& source,
                                                const WriterOptions& options);
@@ -35,8 +47,9 @@ public:
     virtual void abandon() = 0;
 };
 
-// One picture as a single image file, the format by extension as for a sequence (16-bit
-// PNG or TIFF, half-float EXR). Refuses an existing file unless `overwrite`.
+// One picture as a single image file, the format by extension, 16 bits where the type holds
+// them (half floats in EXR, 8 bits in JPEG). Makes the folder; refuses an existing file
+// unless `overwrite`.
 void writeStill(const std::filesystem::path& file, const Picture& picture, bool overwrite);
 
 // A short text of the readable and writable formats, for --help.

@@ -22,6 +22,8 @@ namespace {
 //   codec "h265"/"hevc"        H.265 (libx265, crf 20) yuv420p / yuv420p10le; no alpha
 //   %04d.png, %04d.tif(f), %04d.dpx  via OpenImageIO   16-bit integer RGB(A)
 //   %04d.exr                         via OpenImageIO   half float RGB(A); 32-bit float sources stay float
+//   %04d.jpg                         via OpenImageIO   8-bit RGB
+//   a single image (no pattern)      as above, but at the source's depth where the type holds it
 // clang-format on
 // FFV1 stores RGB because pictures are RGB: no matrix, so the round trip is exact. YUV targets
 // use BT.709 limited range and tag it, except Y4M, which cannot tag and so uses the BT.601 that
@@ -87,12 +89,13 @@ struct Container {
     const char* extension;
     const char* muxer;
     const char* defaultCodec;
+    bool keepsTimes;  // AVI and Y4M know one frame rate only
 };
-constexpr Container kContainers[] = {{".mkv", "matroska", "ffv1"},
-                                     {".avi", "avi", "ffv1"},
-                                     {".mov", "mov", "prores"},
-                                     {".mp4", "mp4", "h264"},
-                                     {".y4m", "yuv4mpegpipe", "raw"}};
+constexpr Container kContainers[] = {{".mkv", "matroska", "ffv1", true},
+                                     {".avi", "avi", "ffv1", false},
+                                     {".mov", "mov", "prores", true},
+                                     {".mp4", "mp4", "h264", true},
+                                     {".y4m", "yuv4mpegpipe", "raw", false}};
 
 void checkEncodable(const std::filesystem::path& output, const VideoTarget& target,
                     const VideoInfo& source) {
@@ -113,15 +116,57 @@ void checkEncodable(const std::filesystem::path& output, const VideoTarget& targ
                          std::to_string(source.width) + "x" + std::to_string(source.height));
 }
 
+bool isImageType(const std::string& ext) {
+    for (const char* image : {".png", ".tif", ".tiff", ".dpx", ".exr", ".jpg", ".jpeg"})
+        if (ext == image) return true;
+    return false;
+}
+
+SequenceTarget exrTarget(const VideoInfo& source) {
+    const bool single = source.isFloat && source.bitDepth > 16;
+    return {.type = single ? SampleType::Float : SampleType::Half, .premultiplied = true};
+}
+
+// Images of a sequence: 16-bit integers, half floats in OpenEXR, 8 bits in JPEG.
 SequenceTarget imageTarget(const std::filesystem::path& output, const VideoInfo& source) {
     const std::string ext = lower(output.extension().string());
-    if (ext == ".png" || ext == ".tif" || ext == ".tiff" || ext == ".dpx") return {};
-    if (ext == ".exr") {
-        const bool single = source.isFloat && source.bitDepth > 16;
-        return {single ? SampleType::Float : SampleType::Half, true};
-    }
+    if (ext == ".exr") return exrTarget(source);
+    if (ext == ".jpg" || ext == ".jpeg") return {.type = SampleType::UInt8, .keepsAlpha = false};
+    if (isImageType(ext)) return {};
     throw MediaError("cannot write images of type '" + ext + "' (" + output.string() +
-                     "); use .png, .tif, .dpx or .exr");
+                     "); use .png, .tif, .dpx, .exr or .jpg");
+}
+
+// A single image keeps the source's depth where the type can hold it.
+SequenceTarget stillTarget(const std::filesystem::path& output, const VideoInfo& source) {
+    SequenceTarget t = imageTarget(output, source);
+    const std::string ext = lower(output.extension().string());
+    const bool eight = !source.isFloat && source.bitDepth <= 8;
+    if (ext == ".png") t.type = eight ? SampleType::UInt8 : SampleType::UInt16;
+    if (ext == ".tif" || ext == ".tiff") {
+        if (source.isFloat)
+            t.type = source.bitDepth > 16 ? SampleType::Float : SampleType::Half;
+        else
+            t.type = eight ? SampleType::UInt8 : SampleType::UInt16;
+    }
+    if (ext == ".dpx") {
+        t.type = eight ? SampleType::UInt8 : SampleType::UInt16;
+        if (!source.isFloat && (source.bitDepth == 10 || source.bitDepth == 12))
+            t.bitsPerSample = source.bitDepth;
+    }
+    return t;
+}
+
+OutputChoice stillChoice(const std::filesystem::path& output, const VideoInfo& source) {
+    if (source.frameCount > 1) {
+        const std::filesystem::path example =
+            output.parent_path() / (output.stem().string() + "_%04d" + output.extension().string());
+        throw MediaError(quotedPath(output) + " names a single image, but " +
+                         std::to_string(source.frameCount) +
+                         " frames would go into it; name an image sequence such as " +
+                         quotedPath(example) + ", or render one frame");
+    }
+    return {.isStill = true, .sequence = stillTarget(output, source)};
 }
 
 }  // namespace
@@ -144,14 +189,14 @@ OutputChoice chooseOutput(const std::filesystem::path& output, const VideoInfo& 
         choice.video =
             byCodec(options.codec.empty() ? c.defaultCodec : lower(options.codec), source, options);
         choice.video.muxer = c.muxer;
+        choice.video.keepsTimes = c.keepsTimes;
         checkEncodable(output, choice.video, source);
         return choice;
     }
-    if (ext == ".png" || ext == ".tif" || ext == ".tiff" || ext == ".dpx" || ext == ".exr")
-        throw MediaError("an image sequence needs a frame-number pattern in its name, e.g. '" +
-                         (output.parent_path() / ("%04d" + ext)).string() + "'");
+    if (isImageType(ext)) return stillChoice(output, source);
     throw MediaError("unknown output type '" + ext + "' for " + quotedPath(output) +
-                     "; use .mkv, .mov, .mp4, .avi, .y4m or an image sequence such as %04d.png");
+                     "; use .mkv, .mov, .mp4, .avi, .y4m, an image such as .png, or an image "
+                     "sequence such as %04d.png");
 }
 
 }  // namespace ruvovav::media

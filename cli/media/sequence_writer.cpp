@@ -1,28 +1,18 @@
 #include "sequence_writer.h"
 
-#include <OpenImageIO/imageio.h>
+#include "image_file.h"
+
+#include "temp_file.h"
 
 namespace ruvovav::media {
-namespace {
-
-namespace OIIO = OIIO_NAMESPACE;
-
-OIIO::TypeDesc typeOf(SampleType type) {
-    switch (type) {
-        case SampleType::Half:
-            return OIIO::TypeDesc::HALF;
-        case SampleType::Float:
-            return OIIO::TypeDesc::FLOAT;
-        default:
-            return OIIO::TypeDesc::UINT16;
-    }
-}
-
-}  // namespace
 
 SequenceWriter::SequenceWriter(FramePattern pattern, const VideoInfo& source,
-                               const SequenceTarget& target, int64_t startNumber)
-    : pattern_(std::move(pattern)), source_(source), target_(target), nextNumber_(startNumber) {
+                               const SequenceTarget& target, int64_t startNumber, bool replace)
+    : pattern_(std::move(pattern)),
+      source_(source),
+      target_(target),
+      nextNumber_(startNumber),
+      replace_(replace) {
     // Sequences usually get a folder of their own; making it saves the user a step.
     if (!pattern_.folder.empty() && !std::filesystem::exists(pattern_.folder)) {
         std::error_code error;
@@ -31,6 +21,12 @@ SequenceWriter::SequenceWriter(FramePattern pattern, const VideoInfo& source,
             throw MediaError("cannot create folder " + quotedPath(pattern_.folder) + ": " +
                              error.message());
         createdFolder_ = true;
+    }
+    try {
+        TempFile probe(pattern_.fileFor(nextNumber_));  // an unwritable folder fails here
+    } catch (const MediaError&) {
+        abandon();
+        throw;
     }
 }
 
@@ -45,24 +41,8 @@ void SequenceWriter::write(const Picture& picture) {
         throw MediaError("picture of size " + std::to_string(picture.width) + "x" +
                          std::to_string(picture.height) + " does not fit the image sequence");
     const std::filesystem::path file = pattern_.fileFor(nextNumber_);
-    auto out = OIIO::ImageOutput::create(file.string());
-    if (!out) throw MediaError("cannot write " + quotedPath(file) + ": " + OIIO::geterror());
-    const int channels = source_.hasAlpha ? 4 : 3;
-    OIIO::ImageSpec header(picture.width, picture.height, channels, typeOf(target_.type));
-    // Pictures carry straight alpha, which PNG and TIFF store as it is.
-    if (!target_.premultiplied) header.attribute("oiio:UnassociatedAlpha", 1);
-    const float* pixels = picture.rgba.data();
-    if (target_.premultiplied && source_.hasAlpha) {
-        staging_ = picture.rgba;
-        for (size_t i = 0; i < staging_.size(); i += 4)
-            for (int c = 0; c < 3; ++c) staging_[i + c] *= staging_[i + 3];
-        pixels = staging_.data();
-    }
-    written_.push_back(file);  // before opening, so that abandon() removes a partial image
-    // The stride of 4 floats skips the alpha of pictures written without it.
-    if (!out->open(file.string(), header) ||
-        !out->write_image(OIIO::TypeDesc::FLOAT, pixels, 4 * sizeof(float)) || !out->close())
-        throw MediaError("cannot write " + quotedPath(file) + ": " + out->geterror());
+    writeImageFile(file, picture, target_, source_.hasAlpha, replace_);
+    written_.push_back(file);
     ++nextNumber_;
 }
 

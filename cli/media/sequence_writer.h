@@ -12,8 +12,10 @@ namespace ruvovav::media {
 
 class SequenceWriter final : public MediaWriter {
 public:
+    // Each image is complete under its name or absent; `replace` lets it replace an existing
+    // image of that name.
     SequenceWriter(FramePattern pattern, const VideoInfo& source, const SequenceTarget& target,
-                   int64_t startNumber);
+                   int64_t startNumber, bool replace);
     ~SequenceWriter() override;
 
     void write(const Picture& picture) override;
@@ -25,8 +27,8 @@ private:
     VideoInfo source_;
     SequenceTarget target_;
     int64_t nextNumber_;
+    bool replace_;
     std::vector<std::filesystem::path> written_;
-    std::vector<float> staging_;
     bool createdFolder_ = false;
     bool closed_ = false;
 };

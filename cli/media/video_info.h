@@ -15,6 +15,9 @@ struct VideoInfo {
     int bitDepth = 8;         // bits per component of the source
     bool isFloat = false;
     bool hasAlpha = false;
+    // The clock of the source's frame times (Picture::time): units of timeBaseNum/timeBaseDen
+    // seconds. 0/0 when frames carry no time of their own (image sequences).
+    int timeBaseNum = 0, timeBaseDen = 0;
 };
 
 // Frames larger than this on a side are refused: such sizes come from corrupt headers far more

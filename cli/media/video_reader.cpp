@@ -78,6 +78,8 @@ void VideoReader::describe() {
     info_.isFloat = desc->flags & AV_PIX_FMT_FLAG_FLOAT;
     info_.hasAlpha = desc->flags & AV_PIX_FMT_FLAG_ALPHA;
     info_.frameCount = stream->nb_frames > 0 ? stream->nb_frames : countPackets();
+    info_.timeBaseNum = timeBase_.num;
+    info_.timeBaseDen = timeBase_.den;
 }
 
 // Containers without a frame count (Matroska, Y4M, some AVI): one packet is one frame for every
@@ -187,7 +189,15 @@ bool VideoReader::read(int64_t frameIndex, Picture& out) {
         throw MediaError(quotedPath(path_) + " is corrupt near frame " +
                          std::to_string(frameIndex) + ": " + lastFfmpegError());
     converter_.convert(*frame_, out);
+    const int64_t time = frameTime();
+    out.time = time == AV_NOPTS_VALUE ? Picture::kNoTime : time;
+    readTimes_[frameIndex] = out.time;
     return true;
+}
+
+int64_t VideoReader::presentationTime(int64_t frameIndex) const {
+    const auto known = readTimes_.find(frameIndex);
+    return known == readTimes_.end() ? Picture::kNoTime : known->second;
 }
 
 // Leaves the decoder holding frame `index`, or ready to decode forward up to it.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <unordered_map>
 #include <vector>
 
 #include "av_handles.h"
@@ -19,6 +20,7 @@ public:
 
     const VideoInfo& info() const override { return info_; }
     bool read(int64_t frameIndex, Picture& out) override;
+    int64_t presentationTime(int64_t frameIndex) const override;
 
 private:
     void openFromStart();
@@ -47,6 +49,7 @@ private:
     bool holdsFrame_ = false;     // frame_ is frame nextIndex_ - 1
     std::vector<int64_t> times_;  // presentation time of frames 0, 1, ... as decoded
     bool steadyRate_ = true;      // every time so far matched its index at the nominal rate
+    std::unordered_map<int64_t, int64_t> readTimes_;  // of every frame handed out
     FrameToPicture converter_;
 };
 

@@ -1,16 +1,28 @@
 #include "video_writer.h"
 
+#include <climits>
+
+#include "media_reader.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
 
 namespace ruvovav::media {
-namespace {}  // namespace
+namespace {
+
+AVRational nominalFrame(const VideoInfo& v) {
+    return AVRational{v.rateDen, v.rateNum};
+}
+
+}  // namespace
 
 VideoWriter::VideoWriter(std::filesystem::path output, const VideoInfo& source,
-                         const VideoTarget& target)
-    : output_(std::move(output)), source_(source) {
+                         const VideoTarget& target, const WriterOptions& options)
+    : output_(std::move(output)), source_(source), options_(options) {
     quietFfmpegLog();
+    temp_ = std::make_unique<TempFile>(output_);  // an unwritable folder fails here, first
+    useTimes_ = target.keepsTimes && source.timeBaseNum > 0 && source.timeBaseDen > 0;
     AVFormatContext* raw = nullptr;
     int err = avformat_alloc_output_context2(&raw, nullptr, target.muxer.c_str(), output_.c_str());
     if (err < 0) fail("cannot create", err);
@@ -20,6 +32,11 @@ VideoWriter::VideoWriter(std::filesystem::path output, const VideoInfo& source,
     openEncoder(target);
     converter_ = std::make_unique<PictureToFrame>(source.width, source.height, target.pixelFormat,
                                                   target.coding);
+    if (!options.source.empty() && !opensAsImages(options.source)) {
+        const SourceStreamOptions streams{
+            .audio = options.audio, .audioLeftOut = options.audioLeftOut, .notice = options.notice};
+        sources_ = std::make_unique<SourceStreams>(options.source, *format_->oformat, streams);
+    }
     openFile();
 }
 
@@ -42,7 +59,8 @@ void VideoWriter::openEncoder(const VideoTarget& target) {
     c.width = source_.width;
     c.height = source_.height;
     c.pix_fmt = target.pixelFormat;
-    c.time_base = AVRational{source_.rateDen, source_.rateNum};
+    c.time_base =
+        useTimes_ ? AVRational{source_.timeBaseNum, source_.timeBaseDen} : nominalFrame(source_);
     c.framerate = AVRational{source_.rateNum, source_.rateDen};
     c.sample_aspect_ratio = AVRational{1, 1};
     c.thread_count = 0;
@@ -75,13 +93,45 @@ void VideoWriter::openFile() {
     const std::string muxer = format_->oformat->name;
     if (encoder_->codec_id == AV_CODEC_ID_HEVC && (muxer == "mp4" || muxer == "mov"))
         stream_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+    if (sources_) sources_->addTo(*format_, *stream_);
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {
-        err = avio_open(&format_->pb, output_.c_str(), AVIO_FLAG_WRITE);
+        err = avio_open(&format_->pb, temp_->path().c_str(), AVIO_FLAG_WRITE);
         if (err < 0) fail("cannot create", err);
     }
-    fileOpened_ = true;
     err = avformat_write_header(format_.get(), nullptr);
     if (err < 0) fail("cannot write", err);
+}
+
+// Output time 0: the source's first frame, or for a whole clip with other streams the
+// file's start, so that sound which starts before the pictures is kept whole. (A container
+// of one frame rate starts its pictures at 0 regardless, as FFmpeg's own copy does.)
+void VideoWriter::chooseOrigin(const Picture& first) {
+    const bool timed = first.time != Picture::kNoTime && source_.timeBaseDen > 0;
+    const int64_t firstMicros =
+        timed ? av_rescale_q(first.time, AVRational{source_.timeBaseNum, source_.timeBaseDen},
+                             AV_TIME_BASE_Q)
+              : (sources_ ? sources_->fileStart() : 0);
+    origin_ = firstMicros;
+    if (options_.wholeClip && sources_) origin_ = std::min(firstMicros, sources_->fileStart());
+    if (sources_) sources_->setOrigin(origin_);
+}
+
+int64_t VideoWriter::ptsOf(const Picture& picture) {
+    const AVRational base = encoder_->time_base;
+    const int64_t step = std::max<int64_t>(1, av_rescale_q(1, nominalFrame(source_), base));
+    int64_t pts = written_ == 0 ? 0 : lastPts_ + step;
+    int64_t micros =
+        written_ == 0 ? origin_ : lastMicros_ + av_rescale_q(step, base, AV_TIME_BASE_Q);
+    if (picture.time != Picture::kNoTime && source_.timeBaseDen > 0) {
+        micros = av_rescale_q(picture.time, AVRational{source_.timeBaseNum, source_.timeBaseDen},
+                              AV_TIME_BASE_Q);
+        if (useTimes_) pts = av_rescale_q(micros - origin_, AV_TIME_BASE_Q, base);
+    }
+    if (written_ > 0 && pts <= lastPts_) pts = lastPts_ + 1;  // encoders need rising times
+    lastDuration_ = written_ == 0 ? 0 : micros - lastMicros_;
+    lastMicros_ = micros;
+    lastPts_ = pts;
+    return pts;
 }
 
 void VideoWriter::write(const Picture& picture) {
@@ -90,6 +140,17 @@ void VideoWriter::write(const Picture& picture) {
         picture.rgba.size() != size_t(picture.width) * picture.height * 4)
         throw MediaError("picture of size " + std::to_string(picture.width) + "x" +
                          std::to_string(picture.height) + " does not fit " + quotedPath(output_));
+    try {
+        if (written_ == 0) chooseOrigin(picture);
+        encode(picture);
+        if (sources_) sources_->writeUntil(lastMicros_);
+    } catch (...) {
+        abandon();
+        throw;
+    }
+}
+
+void VideoWriter::encode(const Picture& picture) {
     AVFrame& f = *frame_;
     if (!f.buf[0]) {
         f.format = encoder_->pix_fmt;
@@ -100,7 +161,8 @@ void VideoWriter::write(const Picture& picture) {
     // The encoder may still hold the previous frame's buffer.
     if (int err = av_frame_make_writable(&f); err < 0) fail("cannot write", err);
     converter_->convert(picture, f);
-    f.pts = written_++;
+    f.pts = ptsOf(picture);
+    ++written_;
     f.color_range = encoder_->color_range;
     f.colorspace = encoder_->colorspace;
     if (int err = avcodec_send_frame(encoder_.get(), &f); err < 0) fail("cannot encode", err);
@@ -120,14 +182,33 @@ void VideoWriter::drain() {
     }
 }
 
+// Where the sound stops: all of it after a whole clip, else the end of the last frame.
+int64_t VideoWriter::soundEnd() const {
+    if (options_.wholeClip && written_ == source_.frameCount) return INT64_MAX;
+    if (written_ == 0) return origin_;
+    const int64_t nominal = av_rescale_q(1, nominalFrame(source_), AV_TIME_BASE_Q);
+    return lastMicros_ + (lastDuration_ > 0 ? lastDuration_ : nominal);
+}
+
 void VideoWriter::finish() {
     if (closed_) return;
+    try {
+        complete();
+    } catch (...) {
+        abandon();
+        throw;
+    }
+}
+
+void VideoWriter::complete() {
     if (int err = avcodec_send_frame(encoder_.get(), nullptr); err < 0) fail("cannot encode", err);
     drain();
+    if (sources_) sources_->finish(soundEnd());
     if (int err = av_write_trailer(format_.get()); err < 0) fail("cannot finish", err);
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {
         if (int err = avio_closep(&format_->pb); err < 0) fail("cannot finish", err);
     }
+    temp_->commit(options_.overwrite);
     closed_ = true;
 }
 
@@ -135,8 +216,8 @@ void VideoWriter::abandon() {
     if (closed_) return;
     closed_ = true;
     format_.reset();  // closes the file before it is removed
-    std::error_code ignored;
-    if (fileOpened_) std::filesystem::remove(output_, ignored);
+    sources_.reset();
+    if (temp_) temp_->discard();
 }
 
 }  // namespace ruvovav::media

@@ -1,0 +1,120 @@
+// 8-bit frames to the effect's floats and back: the layouts by hand on tiny frames, exact
+// round trips, and the dither's promise that a tile's mean keeps the value.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "editor_core/rgba8_frames.h"
+
+namespace ruvovav::editor {
+namespace {
+
+TEST(Rgba8Frames, PremultipliesAndTurnsTheRowsOver) {
+    // 1 x 2: top pixel half-transparent red 200, bottom opaque blue 255.
+    const std::vector<uint8_t> bytes = {200, 0, 0, 51, 0, 0, 255, 255};
+    const kestrel::Frame frame = frameFromRgba8(bytes.data(), 1, 2);
+    ASSERT_EQ(frame.rgba.size(), 8u);
+    // Row 0 of the frame is the bottom row.
+    EXPECT_FLOAT_EQ(frame.rgba[2], 1.0f);
+    EXPECT_FLOAT_EQ(frame.rgba[3], 1.0f);
+    EXPECT_FLOAT_EQ(frame.rgba[4], 200.0f / 255.0f * 0.2f);
+    EXPECT_FLOAT_EQ(frame.rgba[7], 0.2f);
+}
+
+TEST(Rgba8Frames, EveryValueComesBackExactlyUnderEveryAlpha) {
+    // Two rows of every value, the second in another order, so that the flip and the
+    // dither's rows both take part.
+    const int width = 256;
+    for (int alpha : {1, 7, 128, 254, 255}) {
+        std::vector<uint8_t> in;
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int v = y == 0 ? x : (x * 7) % 256;
+                in.insert(in.end(), {uint8_t(v), uint8_t(255 - v), uint8_t(v / 2), uint8_t(alpha)});
+            }
+        }
+        const kestrel::Frame frame = frameFromRgba8(in.data(), width, 2);
+        std::vector<uint8_t> out(in.size());
+        rgba8FromResult(frame.rgba, width, 2, out.data());
+        EXPECT_EQ(out, in) << "alpha " << alpha;
+    }
+}
+
+TEST(Rgba8Frames, FullyTransparentPixelsComeOutBlack) {
+    const std::vector<float> result = {0.3f, 0.2f, 0.1f, 0.0f};
+    std::vector<uint8_t> out(4, 99);
+    rgba8FromResult(result, 1, 1, out.data());
+    EXPECT_EQ(out, (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(Dither, RanksEachTileOnce) {
+    for (int tileY : {0, 8}) {
+        std::set<int> ranks;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) ranks.insert(bayerRank(x + 16, y + tileY));
+        }
+        EXPECT_EQ(ranks.size(), 64u);
+        EXPECT_EQ(*ranks.begin(), 0);
+        EXPECT_EQ(*ranks.rbegin(), 63);
+    }
+    // The nested 2 x 2 pattern 0 2 / 3 1 at the top level.
+    EXPECT_EQ(bayerRank(0, 0), 0);
+    EXPECT_EQ(bayerRank(1, 0), 32);
+    EXPECT_EQ(bayerRank(0, 1), 48);
+    EXPECT_EQ(bayerRank(1, 1), 16);
+}
+
+TEST(Dither, KeepsWholeValues) {
+    for (int value = 0; value < 256; ++value) {
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                ASSERT_EQ(ditheredByte(float(value) / 255.0f, x, y), value);
+            }
+        }
+    }
+}
+
+double tileMean(float value) {
+    double sum = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) sum += ditheredByte(value, x, y);
+    }
+    return sum / 64.0;
+}
+
+TEST(Dither, ATilesMeanKeepsTheFraction) {
+    for (double level : {0.1, 17.25, 100.5, 128.9, 254.99}) {
+        EXPECT_NEAR(tileMean(float(level / 255.0)), level, 1.0 / 64.0 + 1e-4) << level;
+    }
+}
+
+TEST(Dither, AGentleGradientDoesNotBand) {
+    // One step of 8 bits spread over 256 columns: rounding would give one hard edge; the
+    // dither keeps every 8 x 8 tile's mean on the ramp.
+    const int width = 256;
+    std::vector<float> result;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const float v = (100.0f + float(x) / float(width)) / 255.0f;
+            result.insert(result.end(), {v, v, v, 1.0f});
+        }
+    }
+    std::vector<uint8_t> out(result.size());
+    rgba8FromResult(result, width, 8, out.data());
+    for (int tile = 0; tile < width / 8; ++tile) {
+        double sum = 0, ramp = 0;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = tile * 8; x < tile * 8 + 8; ++x) {
+                sum += out[4 * (size_t(y) * width + size_t(x))];
+                ramp += 100.0 + double(x) / width;
+            }
+        }
+        EXPECT_NEAR(sum / 64.0, ramp / 64.0, 1.0 / 64.0 + 8.0 / width) << "tile " << tile;
+    }
+}
+
+}  // namespace
+}  // namespace ruvovav::editor

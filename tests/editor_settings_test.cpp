@@ -1,0 +1,130 @@
+// The adapter's settings over a profile, on a store declaring the parameters involved the
+// way the effect declares them; expectations worked out by hand.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/value_parsers.h"
+#include "editor_core/session_settings.h"
+
+namespace ruvovav::editor {
+namespace {
+
+using kestrel::ParameterKind;
+
+kestrel::ParameterStore declaredStore() {
+    kestrel::ParameterStore store;
+    store.declare({.id = "numberOfFrames",
+                   .kind = ParameterKind::Choice,
+                   .entries = {L"1", L"2", L"4", L"8"},
+                   .entryValues = {1, 2, 4, 8}});
+    store.declare({.id = "useOpticalFlowTracking", .kind = ParameterKind::Bool});
+    for (const char* c : {"Y", "U", "V"}) {
+        store.declare({.id = std::string("Channel:") + c + ":NoiseRemoval",
+                       .max = 100,
+                       .defaultValue = {80, 0}});
+    }
+    for (int layer = 0; layer < 10; ++layer) {
+        store.declare({.id = "Frequency:L" + std::to_string(layer) + ":NoiseRemoval",
+                       .max = 100,
+                       .defaultValue = {100, 0}});
+    }
+    return store;
+}
+
+double valueOf(const std::vector<cli::ParameterSetting>& settings, const std::string& id) {
+    for (const cli::ParameterSetting& s : settings) {
+        if (s.id == id) return s.value.x;
+    }
+    ADD_FAILURE() << id << " is not among the settings";
+    return -1;
+}
+
+class TempFile {
+public:
+    explicit TempFile(const std::string& text)
+        : path_(std::filesystem::temp_directory_path() /
+                ("ruvovav_profile_" + std::to_string(getpid()) + ".json")) {
+        std::ofstream(path_) << text;
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST(SessionSettings, StartsAsTheToolStartsAClip) {
+    kestrel::ParameterStore store = declaredStore();
+    const StartedSettings started = startSettings(store, "");
+    EXPECT_EQ(started.frames, 4);  // the tool's default for a clip
+    EXPECT_FALSE(started.analysed);
+    EXPECT_EQ(valueOf(started.adjustable, "useOpticalFlowTracking"), 1);
+    EXPECT_EQ(started.adjustable.size(), 2u + 3u + 10u);
+}
+
+TEST(SessionSettings, TakesTheProfilesValues) {
+    kestrel::ParameterStore store = declaredStore();
+    const TempFile profile(R"({"parameters": {"numberOfFrames": 3, "useOpticalFlowTracking": false,
+                                             "Channel:Y:NoiseRemoval": 30}})");
+    const StartedSettings started = startSettings(store, profile.path());
+    EXPECT_EQ(started.frames, 8);
+    EXPECT_TRUE(started.analysed);
+    EXPECT_EQ(valueOf(started.adjustable, "useOpticalFlowTracking"), 0);
+    EXPECT_EQ(valueOf(started.adjustable, "Channel:Y:NoiseRemoval"), 30);
+}
+
+TEST(SessionSettings, RefusesAProfileItCannotUse) {
+    kestrel::ParameterStore store = declaredStore();
+    EXPECT_THROW(startSettings(store, "/nonexistent/profile.json"), cli::UsageError);
+}
+
+TEST(SessionSettings, UnsetSettingsKeepTheProfile) {
+    kestrel::ParameterStore store = declaredStore();
+    const StartedSettings started = startSettings(store, "");
+    const auto adjusted = adjustedSettings(started, {}, store);
+    for (size_t i = 0; i < adjusted.size(); ++i) {
+        EXPECT_EQ(adjusted[i].value, started.adjustable[i].value) << adjusted[i].id;
+    }
+    EXPECT_EQ(windowFrames(started, {}), 4);
+}
+
+TEST(SessionSettings, OverridesTheWindowAndTracking) {
+    kestrel::ParameterStore store = declaredStore();
+    const StartedSettings started = startSettings(store, "");
+    const auto adjusted = adjustedSettings(started, {.frames = 8, .tracking = false}, store);
+    EXPECT_EQ(valueOf(adjusted, "numberOfFrames"), 3);  // the entry of 8 frames
+    EXPECT_EQ(valueOf(adjusted, "useOpticalFlowTracking"), 0);
+    EXPECT_EQ(windowFrames(started, {.frames = 2}), 2);
+    EXPECT_EQ(windowFrames(started, {.frames = 3}), 4);  // not a window length: the profile's
+}
+
+TEST(SessionSettings, StrengthScalesEveryRemovalAmountWithinItsRange) {
+    kestrel::ParameterStore store = declaredStore();
+    const TempFile profile(R"({"parameters": {"Channel:U:NoiseRemoval": 30,
+                                             "Frequency:L4:NoiseRemoval": 45}})");
+    const StartedSettings started = startSettings(store, profile.path());
+    const auto doubled = adjustedSettings(started, {.strength = 2.0}, store);
+    EXPECT_EQ(valueOf(doubled, "Channel:Y:NoiseRemoval"), 100);  // 160, capped
+    EXPECT_EQ(valueOf(doubled, "Channel:U:NoiseRemoval"), 60);
+    EXPECT_EQ(valueOf(doubled, "Frequency:L4:NoiseRemoval"), 90);
+    const auto halved = adjustedSettings(started, {.strength = 0.5}, store);
+    EXPECT_EQ(valueOf(halved, "Channel:Y:NoiseRemoval"), 40);
+    EXPECT_EQ(valueOf(halved, "Frequency:L9:NoiseRemoval"), 50);
+    EXPECT_EQ(valueOf(halved, "numberOfFrames"), 2);  // untouched: the entry of 4 frames
+}
+
+TEST(SessionSettings, NamesTheWindowEntries) {
+    EXPECT_EQ(frameChoiceIndex(1), 0);
+    EXPECT_EQ(frameChoiceIndex(2), 1);
+    EXPECT_EQ(frameChoiceIndex(4), 2);
+    EXPECT_EQ(frameChoiceIndex(8), 3);
+    EXPECT_EQ(frameChoiceIndex(0), -1);
+    EXPECT_EQ(frameChoiceIndex(3), -1);
+}
+
+}  // namespace
+}  // namespace ruvovav::editor

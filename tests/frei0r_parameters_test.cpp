@@ -1,0 +1,105 @@
+// The frei0r parameters' values as the plug-in documents them, checked by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "frei0r/frei0r_api.h"
+#include "frei0r/frei0r_parameters.h"
+
+namespace ruvovav::frei0r {
+namespace {
+
+TEST(Frei0rParameters, NamesAndTypes) {
+    ASSERT_NE(parameterInfo(kProfile), nullptr);
+    EXPECT_STREQ(parameterInfo(kProfile)->name, "profile");
+    EXPECT_EQ(parameterInfo(kProfile)->type, F0R_PARAM_STRING);
+    EXPECT_STREQ(parameterInfo(kFrames)->name, "frames");
+    EXPECT_STREQ(parameterInfo(kTracking)->name, "tracking");
+    EXPECT_STREQ(parameterInfo(kStrength)->name, "strength");
+    for (int i = kFrames; i < kParameterCount; ++i) {
+        EXPECT_EQ(parameterInfo(i)->type, F0R_PARAM_DOUBLE);
+    }
+    EXPECT_EQ(parameterInfo(-1), nullptr);
+    EXPECT_EQ(parameterInfo(kParameterCount), nullptr);
+}
+
+TEST(Frei0rParameters, FramesPickTheNearestQuarter) {
+    EXPECT_EQ(framesOf(0), 0);
+    EXPECT_EQ(framesOf(-1), 0);
+    EXPECT_EQ(framesOf(std::nan("")), 0);
+    EXPECT_EQ(framesOf(0.25), 1);
+    EXPECT_EQ(framesOf(0.5), 2);
+    EXPECT_EQ(framesOf(0.75), 4);
+    EXPECT_EQ(framesOf(1), 8);
+    EXPECT_EQ(framesOf(0.01), 1);
+    EXPECT_EQ(framesOf(0.3), 1);
+    EXPECT_EQ(framesOf(0.4), 2);
+    EXPECT_EQ(framesOf(0.9), 8);
+    EXPECT_EQ(framesOf(5), 8);
+}
+
+TEST(Frei0rParameters, TrackingIsOffBelowAHalf) {
+    EXPECT_FALSE(trackingOf(0).has_value());
+    EXPECT_EQ(trackingOf(0.25), false);
+    EXPECT_EQ(trackingOf(0.49), false);
+    EXPECT_EQ(trackingOf(0.5), true);
+    EXPECT_EQ(trackingOf(1), true);
+}
+
+TEST(Frei0rParameters, StrengthIsTwiceTheValue) {
+    EXPECT_EQ(strengthOf(0), 0);
+    EXPECT_EQ(strengthOf(0.25), 0.5);
+    EXPECT_EQ(strengthOf(0.5), 1.0);
+    EXPECT_EQ(strengthOf(1), 2.0);
+    EXPECT_EQ(strengthOf(3), 2.0);
+}
+
+TEST(Frei0rParameters, StartAsTheProfileSays) {
+    const Parameters p;
+    EXPECT_EQ(p.settings(), editor::EditorSettings{});
+    const char* profile = "not this";
+    p.get(kProfile, &profile);
+    EXPECT_STREQ(profile, "");
+    double value = -1;
+    for (int i = kFrames; i < kParameterCount; ++i) {
+        p.get(i, &value);
+        EXPECT_EQ(value, 0.0);
+    }
+}
+
+TEST(Frei0rParameters, KeepACopyOfWhatTheHostPasses) {
+    Parameters p;
+    std::string path = "/tmp/grain.json";
+    char* text = path.data();
+    p.set(kProfile, &text);
+    path[1] = 'X';  // the host's buffer changes after the call
+    const double frames = 0.75, tracking = 0.25, strength = 1.0;
+    p.set(kFrames, &frames);
+    p.set(kTracking, &tracking);
+    p.set(kStrength, &strength);
+    const editor::EditorSettings s = p.settings();
+    EXPECT_EQ(s.profile, "/tmp/grain.json");
+    EXPECT_EQ(s.frames, 4);
+    EXPECT_EQ(s.tracking, false);
+    EXPECT_EQ(s.strength, 2.0);
+    const char* back = nullptr;
+    p.get(kProfile, &back);
+    EXPECT_STREQ(back, "/tmp/grain.json");
+    double value = 0;
+    p.get(kTracking, &value);
+    EXPECT_EQ(value, 0.25);
+}
+
+TEST(Frei0rParameters, IgnoreNullAndUnknown) {
+    Parameters p;
+    const double one = 1;
+    p.set(kParameterCount, &one);
+    p.set(kFrames, nullptr);
+    char* none = nullptr;
+    p.set(kProfile, &none);
+    EXPECT_EQ(p.settings(), editor::EditorSettings{});
+}
+
+}  // namespace
+}  // namespace ruvovav::frei0r
