@@ -20,12 +20,14 @@ add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-re
                     -fno-omit-frame-pointer -UNDEBUG)
 add_link_options(-fsanitize=address,undefined)
 
-# The parsers and the parameter store alone: the fuzzers need neither GL nor the module.
+# The parsers and the parameter store alone (and the temporary file profiles are written
+# through): the fuzzers need neither GL nor the module.
 add_library(ruvovav_fuzz_inputs STATIC
   cli/value_parsers.cpp
   cli/profile.cpp
+  cli/media/temp_file.cpp
   host/parameter_store.cpp)
-target_include_directories(ruvovav_fuzz_inputs PUBLIC ${PROJECT_SOURCE_DIR})
+target_include_directories(ruvovav_fuzz_inputs PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/cli)
 target_link_libraries(ruvovav_fuzz_inputs PUBLIC nlohmann_json::nlohmann_json)
 
 add_custom_target(fuzzers)
