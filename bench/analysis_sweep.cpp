@@ -18,13 +18,13 @@
 namespace {
 
 using namespace ruvovav;
-using testclips::ClipSpec;
+using testclips::ClipRecipe;
 using testclips::Motion;
 using testclips::NoiseKind;
 
 struct Kind {
     const char* name;
-    ClipSpec spec;  // size and seed are filled in per run
+    ClipRecipe recipe;  // size and seed are filled in per run
 };
 
 const Kind kKinds[] = {
@@ -42,8 +42,8 @@ struct Outcome {
     bool warned = false, refused = false;
 };
 
-Outcome measure(const ClipSpec& spec, kestrel::GlBackend backend) {
-    const testclips::Clip clip = testclips::makeClip(spec);
+Outcome measure(const ClipRecipe& recipe, kestrel::GlBackend backend) {
+    const testclips::Clip clip = testclips::makeClip(recipe);
     const std::size_t middle = clip.noisy.size() / 2;
     const media::Picture& cleanPicture = clip.clean[middle];
     const kestrel::Frame noisy = cli::hostFrameOf(clip.noisy[middle]);
@@ -92,11 +92,11 @@ int main(int argc, char** argv) {
     int within = 0, total = 0, textured = 0;
     for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
         for (const Kind& kind : kKinds) {
-            ClipSpec spec = kind.spec;
-            spec.width = width;
-            spec.height = height;
-            spec.seed = uint32_t(seed * 10 + int(&kind - kKinds));
-            const Outcome o = measure(spec, kestrel::parseGlBackend(gl));
+            ClipRecipe recipe = kind.recipe;
+            recipe.width = width;
+            recipe.height = height;
+            recipe.seed = uint32_t(seed * 10 + int(&kind - kKinds));
+            const Outcome o = measure(recipe, kestrel::parseGlBackend(gl));
             const double gap = o.automatic - o.best;
             ++total;
             within += !o.refused && gap >= -0.3;

@@ -15,13 +15,13 @@ namespace {
 using namespace ruvovav;
 
 struct Options {
-    testclips::ClipSpec spec;
+    testclips::ClipRecipe recipe;
     std::filesystem::path clean, noisy;
     bool overwrite = false;
 };
 
 void addOptions(CLI::App& app, Options& o) {
-    testclips::ClipSpec& s = o.spec;
+    testclips::ClipRecipe& s = o.recipe;
     app.add_option("--clean", o.clean, "output of the clean frames (.mkv: lossless FFV1)")
         ->required();
     app.add_option("--noisy", o.noisy, "output of the noisy frames")->required();
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
     try {
-        const testclips::Clip clip = testclips::makeClip(options.spec);
+        const testclips::Clip clip = testclips::makeClip(options.recipe);
         writeFrames(options.clean, clip.clean, options.overwrite);
         writeFrames(options.noisy, clip.noisy, options.overwrite);
         std::cout << "PSNR of the noisy frames: "

@@ -18,12 +18,12 @@ using namespace ruvovav::testclips::measures;
 
 // Clips shared by several tests: making them is the slow part, under sanitizers above all.
 const Clip& cameraClip() {
-    static const Clip clip = makeClip(spec(NoiseKind::Camera, 3, 2));
+    static const Clip clip = makeClip(recipe(NoiseKind::Camera, 3, 2));
     return clip;
 }
 
 const Clip& grainClip() {
-    static const Clip clip = makeClip(spec(NoiseKind::FilmGrain, 3, 2));
+    static const Clip clip = makeClip(recipe(NoiseKind::FilmGrain, 3, 2));
     return clip;
 }
 
@@ -89,7 +89,7 @@ TEST(CameraNoise, IsCorrelatedBetweenNeighbours) {
 // Where there is nothing to interpolate across, demosaicing, white balance and encoding
 // undo the mosaic exactly: the noiseless camera frame is the scene itself.
 TEST(CameraNoise, CleanFrameIsTheSceneInFlatAreas) {
-    ClipSpec grain = spec(NoiseKind::FilmGrain, 3);
+    ClipRecipe grain = recipe(NoiseKind::FilmGrain, 3);
     grain.strength = 0;
     const Picture scene = makeClip(grain).clean[0];
     const Picture& clean = cameraClip().clean[0];
@@ -120,7 +120,7 @@ TEST(CameraNoise, GrowsWithBrightnessInLinearLight) {
 
 // Strength scales the standard deviation: half the strength, a quarter of the variance.
 TEST(CameraNoise, DeviationScalesWithStrength) {
-    ClipSpec half = spec(NoiseKind::Camera, 3, 2);
+    ClipRecipe half = recipe(NoiseKind::Camera, 3, 2);
     half.strength = 0.5f;
     const double full = binnedPower(cameraClip(), 0.1, 0.25, greenLevel, linearGreenNoise);
     const double quarter = binnedPower(makeClip(half), 0.1, 0.25, greenLevel, linearGreenNoise);
@@ -128,7 +128,7 @@ TEST(CameraNoise, DeviationScalesWithStrength) {
 }
 
 TEST(CameraNoise, NoneAtStrengthZero) {
-    ClipSpec none = spec(NoiseKind::Camera, 3);
+    ClipRecipe none = recipe(NoiseKind::Camera, 3);
     none.strength = 0;
     const Clip clip = makeClip(none);
     EXPECT_EQ(clip.noisy[0].rgba, clip.clean[0].rgba);
@@ -160,7 +160,7 @@ TEST(FilmGrain, IsCorrelatedBetweenNeighbours) {
 // a little less where clipping has already cut the darkest noise.
 TEST(NoisyClips, PsnrIsThatOfHighIsoFootage) {
     for (NoiseKind kind : {NoiseKind::Camera, NoiseKind::FilmGrain}) {
-        ClipSpec s = spec(kind, 5);
+        ClipRecipe s = recipe(kind, 5);
         const double full = meanPsnr(makeClip(s));
         s.strength = 0.5f;
         const double half = meanPsnr(makeClip(s));
@@ -181,8 +181,8 @@ Picture lumaOnly(const Picture& p) {
 // A pan, so that frames mixed up on the way back would show.
 class EncodedClip : public testing::Test {
 protected:
-    static ClipSpec panning(int crf) {
-        ClipSpec s = spec(NoiseKind::Camera, 4, 3);
+    static ClipRecipe panning(int crf) {
+        ClipRecipe s = recipe(NoiseKind::Camera, 4, 3);
         s.motion = Motion::Pan;
         s.crf = crf;
         return s;

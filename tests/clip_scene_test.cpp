@@ -29,7 +29,7 @@ float* at(Picture& p, int x, int y) {
 
 // The noiseless scene is the clean frame of a grain clip at strength 0.
 Picture scene(uint32_t seed) {
-    ClipSpec s = spec(NoiseKind::FilmGrain, seed);
+    ClipRecipe s = recipe(NoiseKind::FilmGrain, seed);
     s.strength = 0;
     return makeClip(s).clean[0];
 }
@@ -42,9 +42,9 @@ double flatShare(const Picture& p) {
     return double(flat) / all;
 }
 
-TEST(ClipScene, SameSpecSameClip) {
+TEST(ClipScene, SameRecipeSameClip) {
     for (NoiseKind kind : {NoiseKind::Camera, NoiseKind::FilmGrain}) {
-        ClipSpec s = spec(kind, 11, 2);
+        ClipRecipe s = recipe(kind, 11, 2);
         s.width = 128, s.height = 96, s.motion = Motion::Pan;
         const Clip a = makeClip(s), b = makeClip(s);
         for (size_t f = 0; f < 2; ++f) {
@@ -71,7 +71,7 @@ TEST(ClipScene, FramesAreStraightRgbaInRange) {
     for (auto [width, height, kind] :
          {std::tuple{101, 67, NoiseKind::Camera}, std::tuple{8, 8, NoiseKind::Camera},
           std::tuple{9, 13, NoiseKind::FilmGrain}}) {
-        ClipSpec s = spec(kind, 2, 2);
+        ClipRecipe s = recipe(kind, 2, 2);
         s.width = width, s.height = height, s.strength = 3, s.motion = Motion::Pan;
         const Clip clip = makeClip(s);
         ASSERT_EQ(clip.clean.size(), 2u);
@@ -116,7 +116,7 @@ TEST(ClipScene, FlatAreasAtThreeLevelsAmongTexture) {
 
 // Frame n sees the scene moved by n steps: frame 0 resampled bilinearly at the offset.
 TEST(ClipScene, PanMovesBySubPixelSteps) {
-    ClipSpec s = spec(NoiseKind::FilmGrain, 6, 3);
+    ClipRecipe s = recipe(NoiseKind::FilmGrain, 6, 3);
     s.strength = 0, s.motion = Motion::Pan;
     const Clip clip = makeClip(s);
     const Picture& first = clip.clean[0];
@@ -191,17 +191,18 @@ TEST(ClipPsnr, HandComputedValues) {
     EXPECT_THROW(psnr(a, filled(3, 4, 0.5f, 0.5f, 0.5f)), std::invalid_argument);
 }
 
-TEST(ClipSpecs, ImpossibleOnesAreRefused) {
+TEST(ClipRecipes, ImpossibleOnesAreRefused) {
     auto refused = [](auto change) {
-        ClipSpec s;
+        ClipRecipe s;
         change(s);
         return [s] { makeClip(s); };
     };
-    EXPECT_THROW(refused([](ClipSpec& s) { s.width = 4; })(), std::invalid_argument);
-    EXPECT_THROW(refused([](ClipSpec& s) { s.frames = 0; })(), std::invalid_argument);
-    EXPECT_THROW(refused([](ClipSpec& s) { s.strength = -1; })(), std::invalid_argument);
-    EXPECT_THROW(refused([](ClipSpec& s) { s.crf = 52; })(), std::invalid_argument);
-    EXPECT_THROW(refused([](ClipSpec& s) { s.width = 101, s.crf = 23; })(), std::invalid_argument);
+    EXPECT_THROW(refused([](ClipRecipe& s) { s.width = 4; })(), std::invalid_argument);
+    EXPECT_THROW(refused([](ClipRecipe& s) { s.frames = 0; })(), std::invalid_argument);
+    EXPECT_THROW(refused([](ClipRecipe& s) { s.strength = -1; })(), std::invalid_argument);
+    EXPECT_THROW(refused([](ClipRecipe& s) { s.crf = 52; })(), std::invalid_argument);
+    EXPECT_THROW(refused([](ClipRecipe& s) { s.width = 101, s.crf = 23; })(),
+                 std::invalid_argument);
 }
 
 }  // namespace

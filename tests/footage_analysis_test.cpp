@@ -18,13 +18,13 @@
 namespace {
 
 using namespace ruvovav;
-using testclips::ClipSpec;
+using testclips::ClipRecipe;
 using testclips::Motion;
 using testclips::NoiseKind;
 
 struct Footage {
     const char* name;
-    ClipSpec spec;
+    ClipRecipe recipe;
 };
 
 void PrintTo(const Footage& f, std::ostream* os) {
@@ -48,7 +48,7 @@ const Footage kFootage[] = {
 class FootageAnalysis : public ::testing::TestWithParam<Footage> {
 protected:
     void SetUp() override {
-        const testclips::Clip clip = testclips::makeClip(GetParam().spec);
+        const testclips::Clip clip = testclips::makeClip(GetParam().recipe);
         const std::size_t middle = clip.noisy.size() / 2;
         clean_ = clip.clean[middle];
         noisy_ = cli::hostFrameOf(clip.noisy[middle]);

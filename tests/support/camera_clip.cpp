@@ -20,12 +20,13 @@ constexpr uint32_t kGrainSizeStream = 0x67a1u;
 constexpr double kMaxStep = 0.02;
 constexpr double kMaxResidual = 0.01;
 
-void validate(const ClipSpec& spec) {
-    if (spec.width < 8 || spec.height < 8) throw std::invalid_argument("clips are at least 8x8");
-    if (spec.frames < 1) throw std::invalid_argument("a clip has at least one frame");
-    if (!(spec.strength >= 0)) throw std::invalid_argument("the noise strength is negative");
-    if (spec.crf > 51) throw std::invalid_argument("H.264's CRF goes up to 51");
-    if (spec.crf >= 0 && (spec.width % 2 || spec.height % 2))
+void validate(const ClipRecipe& recipe) {
+    if (recipe.width < 8 || recipe.height < 8)
+        throw std::invalid_argument("clips are at least 8x8");
+    if (recipe.frames < 1) throw std::invalid_argument("a clip has at least one frame");
+    if (!(recipe.strength >= 0)) throw std::invalid_argument("the noise strength is negative");
+    if (recipe.crf > 51) throw std::invalid_argument("H.264's CRF goes up to 51");
+    if (recipe.crf >= 0 && (recipe.width % 2 || recipe.height % 2))
         throw std::invalid_argument("4:2:0 encoding needs an even width and height");
 }
 
@@ -74,34 +75,34 @@ double planeResidual(const media::Picture& p, int x0, int y0, int w, int h) {
 
 }  // namespace
 
-Clip makeClip(const ClipSpec& spec) {
-    validate(spec);
-    const bool pan = spec.motion == Motion::Pan;
-    const double travelX = pan ? kPanStepX * (spec.frames - 1) : 0;
-    const double travelY = pan ? kPanStepY * (spec.frames - 1) : 0;
-    const Canvas canvas = paintScene(spec.width + int(std::ceil(travelX)) + 1,
-                                     spec.height + int(std::ceil(travelY)) + 1, spec.seed);
-    RandomSource grainSize(streamKey(spec.seed, kGrainSizeStream));
+Clip makeClip(const ClipRecipe& recipe) {
+    validate(recipe);
+    const bool pan = recipe.motion == Motion::Pan;
+    const double travelX = pan ? kPanStepX * (recipe.frames - 1) : 0;
+    const double travelY = pan ? kPanStepY * (recipe.frames - 1) : 0;
+    const Canvas canvas = paintScene(recipe.width + int(std::ceil(travelX)) + 1,
+                                     recipe.height + int(std::ceil(travelY)) + 1, recipe.seed);
+    RandomSource grainSize(streamKey(recipe.seed, kGrainSizeStream));
     const double grainSigma = grainSize.uniform(0.8, 1.5);
 
     Clip clip;
-    clip.clean.resize(size_t(spec.frames));
-    clip.noisy.resize(size_t(spec.frames));
-    media::Picture view{spec.width, spec.height, {}};
-    for (int f = 0; f < spec.frames; ++f) {
+    clip.clean.resize(size_t(recipe.frames));
+    clip.noisy.resize(size_t(recipe.frames));
+    media::Picture view{recipe.width, recipe.height, {}};
+    for (int f = 0; f < recipe.frames; ++f) {
         const double step = pan ? f : 0;
         sampleView(canvas, kPanStepX * step, kPanStepY * step, view);
-        RandomSource random(streamKey(spec.seed, kNoiseStream, uint32_t(f)));
+        RandomSource random(streamKey(recipe.seed, kNoiseStream, uint32_t(f)));
         media::Picture& clean = clip.clean[size_t(f)];
         media::Picture& noisy = clip.noisy[size_t(f)];
-        if (spec.noise == NoiseKind::Camera) {
-            exposeCamera(view, spec.strength, random, clean, noisy);
+        if (recipe.noise == NoiseKind::Camera) {
+            exposeCamera(view, recipe.strength, random, clean, noisy);
         } else {
             clean = view;
-            addFilmGrain(clean, spec.strength, grainSigma, random, noisy);
+            addFilmGrain(clean, recipe.strength, grainSigma, random, noisy);
         }
     }
-    if (spec.crf >= 0) clip.noisy = h264RoundTrip(clip.noisy, spec.crf);
+    if (recipe.crf >= 0) clip.noisy = h264RoundTrip(clip.noisy, recipe.crf);
     return clip;
 }
 

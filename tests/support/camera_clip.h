@@ -21,7 +21,7 @@ enum class NoiseKind {
 // Pan: the scene slides by a sub-pixel step per frame, so no frame lines up with another.
 enum class Motion { Still, Pan };
 
-struct ClipSpec {
+struct ClipRecipe {
     int width = 384, height = 256, frames = 1;
     NoiseKind noise = NoiseKind::Camera;
     Motion motion = Motion::Still;
@@ -40,10 +40,10 @@ struct Clip {
     std::vector<media::Picture> clean, noisy;
 };
 
-// Deterministic for a spec. Throws std::invalid_argument for sizes below 8x8, odd sizes with
+// Deterministic for a recipe. Throws std::invalid_argument for sizes below 8x8, odd sizes with
 // a crf, no frames, a negative strength or a crf above 51; media::MediaError if the encode
 // round trip fails.
-Clip makeClip(const ClipSpec& spec);
+Clip makeClip(const ClipRecipe& recipe);
 
 // True when the clean picture has no texture or edge inside the rectangle (top-left corner
 // x, y): every channel changes by little from pixel to pixel, and luma departs little from

@@ -120,8 +120,8 @@ inline double meanPsnr(const Clip& clip) {
     return sum / double(clip.clean.size());
 }
 
-inline ClipSpec spec(NoiseKind noise, uint32_t seed, int frames = 1) {
-    ClipSpec s;
+inline ClipRecipe recipe(NoiseKind noise, uint32_t seed, int frames = 1) {
+    ClipRecipe s;
     s.noise = noise;
     s.seed = seed;
     s.frames = frames;
