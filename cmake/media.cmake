@@ -31,6 +31,7 @@ target_link_libraries(ruvovav_media PRIVATE PkgConfig::LIBAV PkgConfig::OIIO)
 if(RUVOVAV_TESTS)
   add_executable(media_io_test tests/media_io_test.cpp)
   target_link_libraries(media_io_test PRIVATE ruvovav_media GTest::gtest_main)
+  target_include_directories(media_io_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(media_io_test DISCOVERY_TIMEOUT 60)
 
   # Single images, outputs that appear only when whole, and failed writes that leave nothing.

@@ -9,11 +9,15 @@
 
 #include "media/media_reader.h"
 #include "media/media_writer.h"
+#include "media_checks.h"
 
 namespace fs = std::filesystem;
 using namespace ruvovav::media;
 
 namespace {
+
+using media_checks::errorOf;
+using media_checks::psnr;
 
 class TempFolder {
 public:
@@ -65,13 +69,6 @@ Picture pattern(int width, int height, int index, bool alpha, double levels) {
         }
     }
     return p;
-}
-
-double psnr(const Picture& a, const Picture& b) {
-    double sum = 0;
-    for (size_t i = 0; i < a.rgba.size(); ++i) sum += std::pow(a.rgba[i] - b.rgba[i], 2);
-    const double mse = sum / double(a.rgba.size());
-    return mse == 0 ? 200.0 : 10 * std::log10(1.0 / mse);
 }
 
 // Largest difference over pixels whose alpha is at least `minAlpha` (premultiplied formats
@@ -320,16 +317,6 @@ TEST(RandomAccess, FrameNAfterAJumpEqualsFrameNInOrder) {
 
 void writeBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-template <typename F>
-std::string errorOf(F&& action) {
-    try {
-        action();
-    } catch (const MediaError& error) {
-        return error.what();
-    }
-    return "(no MediaError)";
 }
 
 void readAll(const fs::path& input) {

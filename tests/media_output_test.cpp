@@ -11,9 +11,13 @@
 
 #include "media/media_reader.h"
 #include "media/media_writer.h"
+#include "media_checks.h"
 #include "media_files.h"
 
 namespace {
+
+using media_checks::errorOf;
+using media_checks::psnr;
 
 namespace fs = std::filesystem;
 using namespace ruvovav::media;
@@ -64,22 +68,6 @@ float maxError(const Picture& a, const Picture& b) {
     for (size_t i = 0; i < a.rgba.size(); ++i)
         worst = std::max(worst, std::abs(a.rgba[i] - b.rgba[i]));
     return worst;
-}
-
-double psnr(const Picture& a, const Picture& b) {
-    double sum = 0;
-    for (size_t i = 0; i < a.rgba.size(); ++i) sum += std::pow(a.rgba[i] - b.rgba[i], 2);
-    return sum == 0 ? 200.0 : 10 * std::log10(double(a.rgba.size()) / sum);
-}
-
-template <typename F>
-std::string errorOf(F&& action) {
-    try {
-        action();
-    } catch (const MediaError& error) {
-        return error.what();
-    }
-    return "(no MediaError)";
 }
 
 struct Still {
