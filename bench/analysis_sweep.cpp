@@ -12,6 +12,8 @@
 #include "cli/analysis_runner.h"
 #include "cli/effect_session.h"
 #include "cli/frame_cache.h"
+#include "cli/host_frames.h"
+#include "params/parameter_ids.h"
 #include "tests/support/box_oracle.h"
 #include "tests/support/camera_clip.h"
 
@@ -50,7 +52,7 @@ Outcome measure(const ClipRecipe& recipe, kestrel::GlBackend backend) {
     const kestrel::Frame clean = cli::hostFrameOf(cleanPicture);
     cli::EffectSession session(RUVOVAV_MODULE_PATH, backend);
     session.setClip(noisy.width, noisy.height, 1, [&](int) { return &noisy; });
-    session.parameters().set("numberOfFrames", 0, {0, 0}, 0);
+    session.parameters().set(Plugin::ids::kNumberOfFrames, 0, {0, 0}, 0);
     Outcome o;
     o.noisy = oracle::framePsnr(noisy.rgba, clean.rgba);
     const auto flat = [&](const cli::PixelRect& b) {

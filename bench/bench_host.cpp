@@ -12,6 +12,7 @@
 #include "gl/render_target.h"
 #include "params/declare_parameters.h"
 #include "params/parameter_ids.h"
+#include "render/program_table.h"
 
 namespace bench {
 namespace {
@@ -45,7 +46,7 @@ BenchHost::BenchHost(kestrel::GlBackend backend, int width, int height)
     host_->gl()->beginCall();
     Plugin::declareParameters(host_->handle(), &host_->api());
     Plugin::initialiseGlEntryPoints();
-    Plugin::setUpGpu(host_->handle(), &host_->api());
+    Plugin::setUpGpu(host_->handle(), &host_->api(), Plugin::programTable());
 }
 
 BenchHost::~BenchHost() {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "gl/effect_data.h"
+#include "gl/host_call.h"
 #include "host/host.h"
 #include "host/plugin_module.h"
-#include "plugin/host_call.h"
 
 namespace bench {
 

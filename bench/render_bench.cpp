@@ -35,6 +35,7 @@
 #include "bench/bench_main.h"
 #include "host/host.h"
 #include "host/plugin_module.h"
+#include "params/parameter_ids.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ constexpr int kMiddleFrame = kClipFrames / 2;
 constexpr float kNoiseSigma = 0.05f;
 // Parameter values as the panel declares them.
 constexpr int kDaubechies4 = 1;
-constexpr int kViewResult = 0;
-constexpr int kViewAnalysisBox = 1;
+constexpr int kViewResult = Plugin::rules::kViewResult;
+constexpr int kViewAnalysisBox = Plugin::rules::kViewAnalysisBox;
 // The analysed box keeps this far inside the flat patch, off its textured border.
 constexpr int kBoxMargin = 16;
 constexpr int kThresholdLayers = 10;
@@ -104,8 +105,8 @@ public:
             host_->declareParameters() != 1) {
             throw std::runtime_error("the module refused to start an instance");
         }
-        host_->parameters().setChoiceByValue("method", 0, kDaubechies4, 0);
-        host_->parameters().set("useOpticalFlowTracking", 0, {0.0, 0.0}, 0);
+        host_->parameters().setChoiceByValue(Plugin::ids::kMethod, 0, kDaubechies4, 0);
+        host_->parameters().set(Plugin::ids::kTrackMovement, 0, {0.0, 0.0}, 0);
         // Corners in pixels from the frame's centre, over the flat patch.
         const double halfW = size.width / 2;
         const double halfH = size.height / 2;
@@ -264,12 +265,12 @@ constexpr int kPassSamples = 5;
 // sees the same machine load as the frame it is compared with.
 void samplePass(Session& session, std::vector<double>& milliseconds, std::string& error) {
     kestrel::ParameterStore& parameters = session.host().parameters();
-    parameters.setChoiceByValue("viewOption", 0, kViewAnalysisBox, 0);
+    parameters.setChoiceByValue(Plugin::ids::kViewOption, 0, kViewAnalysisBox, 0);
     for (int i = 0; i < kPassSamples && error.empty(); ++i) {
         milliseconds.push_back(1e3 *
                                measureOnce(session, Work::AnalysisBox, false, error).wallSeconds);
     }
-    parameters.setChoiceByValue("viewOption", 0, kViewResult, 0);
+    parameters.setChoiceByValue(Plugin::ids::kViewOption, 0, kViewResult, 0);
 }
 
 void timeRow(benchmark::State& state, FrameSize size, Work work, int frames) {
@@ -281,9 +282,9 @@ void timeRow(benchmark::State& state, FrameSize size, Work work, int frames) {
         return;
     }
     kestrel::ParameterStore& parameters = session->host().parameters();
-    parameters.setChoiceByValue("viewOption", 0,
+    parameters.setChoiceByValue(Plugin::ids::kViewOption, 0,
                                 work == Work::Result ? kViewResult : kViewAnalysisBox, 0);
-    parameters.setChoiceByValue("numberOfFrames", 0, frames, 0);
+    parameters.setChoiceByValue(Plugin::ids::kNumberOfFrames, 0, frames, 0);
     std::string error;
     const Measured warmUp = measureOnce(*session, work, true, error);
     if (!error.empty()) {

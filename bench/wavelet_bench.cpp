@@ -35,6 +35,7 @@
 #include "params/parameter_ids.h"
 #include "render/frame_pyramid.h"
 #include "render/frequency_pyramid.h"
+#include "render/render_settings.h"
 #include "render/temporal_transform.h"
 
 namespace {
@@ -116,20 +117,26 @@ void padding(benchmark::State& state) {
         [&] { Plugin::padImage(call, src.image(), dst.image(), 0, 0, Plugin::kPadCopy); });
 }
 
+// The wavelet the host's "method" choice names, as a render reads it.
+const Plugin::Wavelet& chosenWavelet(const Plugin::HostCall& call) {
+    return Plugin::waveletForMethod(
+        call.api->GetChoiceParameter(call.host, Plugin::ids::kMethod, call.renderContext()->time));
+}
+
 // Which wavelet passes one iteration runs on a chain over the padded frame.
 enum class Transform { Analysis1, Synthesis1, Full5 };
 
 void runTransform(const Plugin::HostCall& call, Plugin::PassChain& chain, Transform transform) {
     switch (transform) {
         case Transform::Analysis1:
-            Plugin::decomposeWavelet(call, chain, 1);
+            Plugin::decomposeWavelet(call, chain, 1, chosenWavelet(call));
             break;
         case Transform::Synthesis1:
-            Plugin::reconstructWavelet(call, chain, 1);
+            Plugin::reconstructWavelet(call, chain, 1, chosenWavelet(call));
             break;
         case Transform::Full5:
-            Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels);
-            Plugin::reconstructWavelet(call, chain, Plugin::kMaxWaveletLevels);
+            Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels, chosenWavelet(call));
+            Plugin::reconstructWavelet(call, chain, Plugin::kMaxWaveletLevels, chosenWavelet(call));
             break;
     }
 }
@@ -137,7 +144,7 @@ void runTransform(const Plugin::HostCall& call, Plugin::PassChain& chain, Transf
 // One-level coefficients of the pristine frame, so synthesis reads what it would in a render.
 void analyseOnce(const Plugin::HostCall& call, HostImage& image, HostImage& scratch) {
     Plugin::PassChain chain(call, &image, &scratch, true);
-    Plugin::decomposeWavelet(call, chain, 1);
+    Plugin::decomposeWavelet(call, chain, 1, chosenWavelet(call));
 }
 
 // The chain borrows its input as the second buffer and finish() is never called: an even
@@ -189,7 +196,7 @@ Plugin::HostImageLease decomposedNoise(const Plugin::HostCall& call) {
     Plugin::HostImageLease other = blank(kWidth, kPaddedHeight);
     {
         Plugin::PassChain chain(call, &coefficients.image(), &other.image(), true);
-        Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels);
+        Plugin::decomposeWavelet(call, chain, Plugin::kMaxWaveletLevels, chosenWavelet(call));
         if (chain.currentSource() != &coefficients.image()) {
             Plugin::copyImage(call, *chain.currentSource(), coefficients.image());
         }
@@ -216,13 +223,15 @@ void noiseRemoval(benchmark::State& state, int levels) {
     Plugin::HostImageLease brightness = lease(gHost->makeFilledImage(kWidth, kHeight));
     Plugin::HostImageLease output = blank(kWidth, kPaddedHeight);
     const Plugin::plugin_glsl_types::genVec3<float> removal = {0.8f, 1.0f, 1.0f};
+    const Plugin::NoiseRemovalSettings thresholds =
+        Plugin::readNoiseRemovalSettings(call, kNoiseLayer, levels);
     // The pass leaves its program and bindings in place; a caller puts the host's back.
     timeIterations(
         state, [&] { Plugin::restoreHostBindings(call); },
         [&] {
             Plugin::PassChain chain(call, &coefficients.image(), &output.image(), true);
-            Plugin::renderNoiseRemoval(call, chain, brightness.image(), 0, estimate.image(),
-                                       kNoiseLayer, levels, removal);
+            Plugin::renderNoiseRemoval(call, chain, brightness.image(), 0, estimate.image(), levels,
+                                       thresholds, removal);
         });
     Plugin::restoreHostBindings(call);
     call.effect().releaseProgram();

@@ -1,6 +1,7 @@
 #include "cli/analysis_runner.h"
 
 #include "cli/analysis/auto_boxes.h"
+#include "params/parameter_ids.h"
 
 #include <cmath>
 #include <cstdio>
@@ -106,7 +107,7 @@ double strengthOf(const analysis::BoxCandidate& c) {
 constexpr double kMaxFactorStray = 2.0;
 
 std::string multiplierId(float meanLuma) {
-    return "Brightness:" + std::to_string(analysis::brightnessBand(meanLuma)) + ":ThreasholdMult";
+    return Plugin::ids::brightnessMultiplier(Plugin::rules::brightnessBandOf(meanLuma));
 }
 
 bool pressBrightness(EffectSession& session, const analysis::BoxCandidate& box,

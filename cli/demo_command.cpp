@@ -8,6 +8,7 @@
 #include "cli/media/media_reader.h"
 #include "cli/media/media_writer.h"
 #include "cli/split_view.h"
+#include "params/parameter_ids.h"
 
 namespace ruvovav::cli {
 namespace {
@@ -48,7 +49,8 @@ int runDemo(const DemoOptions& o) {
     job.output = denoised.string();
     job.overwrite = true;
     job.reference = clean.string();
-    job.settings.add("numberOfFrames", 2);  // 4 frames, motion tracked (the default)
+    // 4 frames, motion tracked: the default for a clip.
+    job.settings.add(Plugin::ids::kNumberOfFrames, Plugin::rules::choiceOfFrames(4));
     if (const int result = runDenoise(job); result != 0) return result;
 
     const int shown = clip.frames / 2;

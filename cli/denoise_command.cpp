@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/host_frames.h"
 #include "cli/interrupt.h"
 #include "cli/job_setup.h"
 #include "cli/media/frame_pattern.h"

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/value_parsers.h"
+#include "params/parameter_ids.h"
 
 namespace ruvovav::cli {
 namespace {
@@ -33,8 +34,9 @@ double checkedNumber(const std::string& option, const std::string& text, double 
 
 int frameChoiceIndex(const std::string& text) {
     const int64_t frames = parseInteger("--frames", text);
-    for (int index = 0; index < 4; ++index) {
-        if (frames == (int64_t(1) << index)) return index;
+    if (frames >= 1 && frames <= 8) {
+        const int index = Plugin::rules::choiceOfFrames(int(frames));
+        if (index >= 0) return index;
     }
     throw UsageError("--frames: '" + text + "' is not one of 1, 2, 4, 8");
 }
@@ -90,28 +92,33 @@ const std::vector<std::string>& waveletNames() {
 std::vector<ParameterSetting> clipDefaults() {
     // Four frames, aligned: several times the removal a single frame allows, at about four
     // times the render time; "--frames 1" keeps the speed.
-    return {{"numberOfFrames", {double(frameChoiceIndex("4")), 0}},
-            {"useOpticalFlowTracking", {1, 0}}};
+    return {{Plugin::ids::kNumberOfFrames, {double(Plugin::rules::choiceOfFrames(4)), 0}},
+            {Plugin::ids::kTrackMovement, {1, 0}}};
 }
 
 void EffectSettings::addOptions(CLI::App& app) {
-    auto push = [this](std::string id, double x) { settings_.push_back({std::move(id), {x, 0}}); };
+    auto push = [settings = settings_](std::string id, double x) {
+        settings->push_back({std::move(id), {x, 0}});
+    };
     app.add_option_function<std::string>(
            "--frames",
-           [push](const std::string& v) { push("numberOfFrames", frameChoiceIndex(v)); },
+           [push](const std::string& v) {
+               push(Plugin::ids::kNumberOfFrames, frameChoiceIndex(v));
+           },
            "frames combined over time: 1, 2, 4 or 8 [default 4 for a clip, 1 for a single image]")
         ->type_name("N")
         ->group(kFramesGroup);
     app.add_flag_callback(
-           "--track", [push] { push("useOpticalFlowTracking", 1); },
+           "--track", [push] { push(Plugin::ids::kTrackMovement, 1); },
            "align neighbouring frames to the motion [default]")
         ->group(kFramesGroup);
     app.add_flag_callback(
-           "--no-track", [push] { push("useOpticalFlowTracking", 0); },
+           "--no-track", [push] { push(Plugin::ids::kTrackMovement, 0); },
            "combine neighbouring frames as they are")
         ->group(kFramesGroup);
     app.add_option_function<std::string>(
-           "--wavelet", [push](const std::string& v) { push("method", waveletIndex(v)); },
+           "--wavelet",
+           [push](const std::string& v) { push(Plugin::ids::kMethod, waveletIndex(v)); },
            "wavelet type: haar, db4, db8, db16, sym16 [default db4]")
         ->type_name("NAME")
         ->group("Wavelet type");

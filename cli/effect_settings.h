@@ -3,6 +3,7 @@
 // values as the host stores them: percentages as declared, a choice as its entry index.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,14 +51,21 @@ const std::vector<std::string>& waveletNames();
 // Collects the settings given on the command line, in the order given.
 class EffectSettings {
 public:
-    // Declares every settings flag on `app`. `this` must outlive the parse.
+    EffectSettings() = default;
+    // The flags' callbacks write into the list this object reads: a copy would read another.
+    EffectSettings(const EffectSettings&) = delete;
+    EffectSettings& operator=(const EffectSettings&) = delete;
+
+    // Declares every settings flag on `app`. The flags' callbacks share the list with this
+    // object, so either may go first.
     void addOptions(CLI::App& app);
-    const std::vector<ParameterSetting>& settings() const { return settings_; }
+    const std::vector<ParameterSetting>& settings() const { return *settings_; }
     // As if given on the command line, for jobs that pick their own settings.
-    void add(std::string id, double value) { settings_.push_back({std::move(id), {value, 0}}); }
+    void add(std::string id, double value) { settings_->push_back({std::move(id), {value, 0}}); }
 
 private:
-    std::vector<ParameterSetting> settings_;
+    std::shared_ptr<std::vector<ParameterSetting>> settings_ =
+        std::make_shared<std::vector<ParameterSetting>>();
 };
 
 // What the tool sets for an input of more than one frame before any profile or flag: the

@@ -1,59 +1,9 @@
 #include "cli/frame_cache.h"
 
-#include <algorithm>
-#include <tuple>
+#include "cli/host_frames.h"
+#include "params/effect_rules.h"
 
 namespace ruvovav::cli {
-
-kestrel::Frame hostFrameOf(const media::Picture& picture) {
-    kestrel::Frame frame{picture.width, picture.height, {}};
-    frame.rgba.resize(picture.rgba.size());
-    const size_t row = size_t(4) * size_t(picture.width);
-    for (int y = 0; y < picture.height; ++y) {
-        const float* in = &picture.rgba[size_t(y) * row];
-        float* out = &frame.rgba[size_t(picture.height - 1 - y) * row];
-        for (size_t i = 0; i < row; i += 4) {
-            const float a = in[i + 3];
-            out[i] = in[i] * a;
-            out[i + 1] = in[i + 1] * a;
-            out[i + 2] = in[i + 2] * a;
-            out[i + 3] = a;
-        }
-    }
-    return frame;
-}
-
-media::Picture pictureOf(const std::vector<float>& rgba, int width, int height) {
-    media::Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.rgba.resize(rgba.size());
-    const size_t row = size_t(4) * size_t(width);
-    for (int y = 0; y < height; ++y) {
-        const float* in = &rgba[size_t(height - 1 - y) * row];
-        float* out = &picture.rgba[size_t(y) * row];
-        for (size_t i = 0; i < row; i += 4) {
-            const float a = in[i + 3];
-            // Fully transparent pixels have no colour to recover.
-            const float unpremultiply = a > 0.0f ? 1.0f / a : 0.0f;
-            out[i] = in[i] * unpremultiply;
-            out[i + 1] = in[i + 1] * unpremultiply;
-            out[i + 2] = in[i + 2] * unpremultiply;
-            out[i + 3] = a;
-        }
-    }
-    return picture;
-}
-
-std::pair<int, int> renderWindow(int current, int frameCount, int windowFrames) {
-    int first = std::max(0, current - (windowFrames - 1) / 2);
-    int last = first + windowFrames - 1;
-    if (last >= frameCount) {
-        last = frameCount - 1;
-        first = std::max(0, last - windowFrames + 1);
-    }
-    return {first, last};
-}
 
 FrameCache::FrameCache(media::MediaReader& reader, int frameCount, int windowFrames)
     : reader_(reader), frameCount_(frameCount), windowFrames_(windowFrames) {}
@@ -75,7 +25,10 @@ const kestrel::Frame* FrameCache::frame(int index) {
 }
 
 bool FrameCache::setCurrent(int current) {
-    std::tie(first_, last_) = renderWindow(current, frameCount_, windowFrames_);
+    const Plugin::rules::WindowRange window =
+        Plugin::rules::frameWindowRange(current, frameCount_, windowFrames_, true);
+    first_ = window.first;
+    last_ = window.last;
     std::erase_if(frames_, [this](const auto& held) { return !inWindow(held.first); });
     for (int i = first_; i <= last_; ++i) {
         if (frame(i) == nullptr) return false;

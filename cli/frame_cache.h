@@ -10,21 +10,11 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "cli/media/media_reader.h"
 #include "host/clip_frames.h"
 
 namespace ruvovav::cli {
-
-// A decoded picture (straight alpha, top row first) as the host's frame.
-kestrel::Frame hostFrameOf(const media::Picture& picture);
-// The host's destination (premultiplied, bottom row first) as a picture to encode.
-media::Picture pictureOf(const std::vector<float>& rgba, int width, int height);
-
-// Frames [first, last] a window of `windowFrames` reads around `current`: centred, leaning
-// forward for even sizes, and pushed back at the clip's end as the editor's window is.
-std::pair<int, int> renderWindow(int current, int frameCount, int windowFrames);
 
 class FrameCache {
 public:

@@ -6,12 +6,13 @@
 #include "cli/command_line.h"
 #include "cli/output_safety.h"
 #include "cli/profile.h"
+#include "params/parameter_ids.h"
 
 namespace ruvovav::cli {
 namespace {
 
 int windowFrames(kestrel::ParameterStore& store) {
-    return store.choiceValue("numberOfFrames", 0);
+    return store.choiceValue(Plugin::ids::kNumberOfFrames, 0);
 }
 
 nlohmann::ordered_json boxesJson(const std::vector<PressedBox>& boxes) {

@@ -4,19 +4,18 @@
 
 #include "cli/candidate_overlay.h"
 #include "cli/commands.h"
+#include "cli/host_frames.h"
 #include "cli/job_setup.h"
 #include "cli/label_text.h"
 #include "cli/media/media_writer.h"
 #include "cli/split_view.h"
+#include "params/parameter_ids.h"
 
 namespace ruvovav::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The effect's "View" entries.
-constexpr int kViewResult = 0;
-constexpr int kViewAnalysisBox = 1;
 constexpr const char* kPlaneNames[3] = {"Y", "U", "V"};
 constexpr int kPreviewLevels[3] = {0, 1, 3};
 // Frequency detail is faint beside the picture; the view's contrast lifts it into sight.
@@ -29,8 +28,8 @@ public:
     // Renders the frame with "View" set to `view` (and the level for frequency views).
     media::Picture render(int view, int level = 0) {
         kestrel::ParameterStore& store = job_.session->parameters();
-        store.set("viewOption", 0, {double(view), 0}, 0);
-        store.set("mipmapLevel", 0, {double(level), 0}, 0);
+        store.set(Plugin::ids::kViewOption, 0, {double(view), 0}, 0);
+        store.set(Plugin::ids::kMipmapLevel, 0, {double(level), 0}, 0);
         const media::VideoInfo& info = job_.reader->info();
         return pictureOf(job_.session->render(int(o_.frame)), info.width, info.height);
     }
@@ -60,10 +59,10 @@ int runPreview(const PreviewOptions& o) {
     job.session->parameters().set("frequencyContrast", 0, {kViewContrast, 0}, 0);
 
     PreviewWriter writer(job, o);
-    writer.save("analysis_box", writer.render(kViewAnalysisBox));
+    writer.save("analysis_box", writer.render(Plugin::rules::kViewAnalysisBox));
     for (int plane = 0; plane < 3; ++plane) {
         for (const int level : kPreviewLevels) {
-            media::Picture view = writer.render(kViewAnalysisBox + 1 + plane, level);
+            media::Picture view = writer.render(Plugin::rules::kViewFrequencyY + plane, level);
             const std::string name =
                 std::string("frequency_") + kPlaneNames[plane] + "_level" + std::to_string(level);
             drawLabel(view, std::string(kPlaneNames[plane]) + " LEVEL " + std::to_string(level), 8,
@@ -71,7 +70,7 @@ int runPreview(const PreviewOptions& o) {
             writer.save(name, view);
         }
     }
-    const media::Picture after = writer.render(kViewResult);
+    const media::Picture after = writer.render(Plugin::rules::kViewResult);
     const kestrel::Frame* input = job.cache->frame(int(o.frame));
     const media::VideoInfo& info = job.reader->info();
     const media::Picture before = pictureOf(input->rgba, info.width, info.height);

@@ -13,6 +13,7 @@ add_library(ruvovav_cli STATIC
   cli/effect_session.cpp
   cli/effect_settings.cpp
   cli/frame_cache.cpp
+  cli/host_frames.cpp
   cli/info_command.cpp
   cli/interrupt.cpp
   cli/job_setup.cpp

@@ -30,7 +30,7 @@ add_library(ruvovav_plugin_objects OBJECT
   gl/info_log.cpp
   gl/name_index.cpp
   gl/pass_chain.cpp
-  gl/program_table.cpp
+  render/program_table.cpp
   gl/program_uniforms.cpp
   gl/quad_draw.cpp
   gl/read_back.cpp
@@ -50,7 +50,7 @@ add_library(ruvovav_plugin_objects OBJECT
   render/view_modes.cpp
   params/brightness_edit.cpp
   params/declare_parameters.cpp
-  params/parameter_changed.cpp
+  plugin/parameter_changed.cpp
   params/parameter_declarer.cpp
   params/text_format.cpp
   params/threshold_settings.cpp

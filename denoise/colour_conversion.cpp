@@ -24,6 +24,7 @@ void setUnitSquareMatrices(const EffectData& effect) {
 
 void convert(const HostCall& call, const char* program, const HostImage& src,
              const HostImage& dst) {
+    const HostBindingsGuard restore(call);
     const EffectData& effect = call.effect();
     effect.bindProgram(program);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, dst.texture, 0);
@@ -35,7 +36,6 @@ void convert(const HostCall& call, const char* program, const HostImage& src,
     // trace of the neighbours, which would break alpha's bit-exact passage.
     setUnitNearest(GL_TEXTURE0, true);
     drawQuad(call, fillQuad(src, 1, 1));
-    restoreHostBindings(call);
     effect.releaseProgram();
 }
 

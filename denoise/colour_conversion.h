@@ -2,7 +2,7 @@
 // Y'UV ("RGBToYUV") and back ("YUVToRGB"). Alpha passes through both untouched.
 #pragma once
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

@@ -5,7 +5,6 @@
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
 #include "gl/render_target.h"
-#include "params/parameter_ids.h"
 #include "shaders/noise_removal_program.h"
 
 namespace Plugin {
@@ -13,19 +12,7 @@ namespace {
 
 using Vec3 = plugin_glsl_types::genVec3<float>;
 
-constexpr int kChannels = 3;
 constexpr int kBands = 3;  // HH, LH, HL
-
-float readPercent(const HostCall& call, const std::string& id) {
-    return call.api->GetFloatParameter(call.host, id.c_str(), call.renderContext()->time) * 0.01f;
-}
-
-Vec3 scaled(Vec3 v, const Vec3& channel, float layer) {
-    v.x = v.x * channel.x * layer;
-    v.y = v.y * channel.y * layer;
-    v.z = v.z * channel.z * layer;
-    return v;
-}
 
 void setVec3(const EffectData& effect, const char* name, const Vec3& v) {
     effect.setUniform3f(effect.uniformLocation(name), v.x, v.y, v.z);
@@ -74,33 +61,9 @@ void releaseSideImages() {
 
 }  // namespace
 
-NoiseRemovalSettings readNoiseRemovalSettings(const HostCall& call, int layer, int levels) {
-    NoiseRemovalSettings s;
-    for (int j = 0; j < kBrightnessBandCount; ++j) {
-        s.brightnessMultipliers[size_t(j)] = readPercent(call, ids::brightnessMultiplier(10 * j));
-    }
-    const float layerMultiplier = readPercent(call, ids::frequencyMultiplier(layer));
-    const Vec3 channel = {readPercent(call, ids::channelMultiplier(0)),
-                          readPercent(call, ids::channelMultiplier(1)),
-                          readPercent(call, ids::channelMultiplier(2))};
-    for (int level = 1; level <= levels; ++level) {
-        for (int band = 0; band < kBands; ++band) {
-            float t[kChannels];
-            for (int c = 0; c < kChannels; ++c) {
-                t[c] = readPercent(call, ids::threshold(c, layer, band, level));
-            }
-            s.thresholds[size_t(band)].push_back(
-                scaled({t[0], t[1], t[2]}, channel, layerMultiplier));
-        }
-    }
-    s.halfSoftness = readPercent(call, ids::kSoftThresholding) * 0.5f;
-    return s;
-}
-
 void renderNoiseRemoval(const HostCall& call, PassChain& chain, const HostImage& brightness,
-                        int brightnessLevel, const HostImage& estimate, int layer, int levels,
-                        const Vec3& removal) {
-    const NoiseRemovalSettings settings = readNoiseRemovalSettings(call, layer, levels);
+                        int brightnessLevel, const HostImage& estimate, int levels,
+                        const NoiseRemovalSettings& settings, const Vec3& removal) {
     const EffectData& effect = call.effect();
     effect.bindProgram("noiseRemoval");
     setVertexMatrices(call);

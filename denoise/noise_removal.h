@@ -6,36 +6,33 @@
 #include <array>
 #include <vector>
 
+#include "gl/host_call.h"
 #include "gl/pass_chain.h"
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
+#include "params/effect_rules.h"
 #include "plugin/host_api.h"
-#include "plugin/host_call.h"
 
 namespace Plugin {
 
-inline constexpr int kBrightnessBandCount = 11;  // brightness 0, 10, ..., 100 percent
-
-// The thresholds of one layer as the pass applies them, read from the host's parameters.
+// The thresholds of one layer as the pass applies them.
 struct NoiseRemovalSettings {
-    std::array<float, kBrightnessBandCount> brightnessMultipliers{};  // fractions
+    std::array<float, rules::kBrightnessBands> brightnessMultipliers{};  // fractions
     // thresholds[band][k - 1]: (Y, U, V) of sub-band HH, LH, HL at level k, already times the
     // channel and layer multipliers.
     std::array<std::vector<plugin_glsl_types::genVec3<float>>, 3> thresholds;
     float halfSoftness = 0.0f;  // h: low = T (1 - h), high = T (1 + h)
 };
 
-// Reads layer `layer`'s settings for levels 1 .. levels at the render context's time.
-NoiseRemovalSettings readNoiseRemovalSettings(const HostCall& call, int layer, int levels);
-
-// Thresholds the chain's current source (a decomposition of `levels` levels) into its
-// current target, one draw per level from the coarsest, then advances the chain. The
-// brightness image carries luma in red; the estimate has the coefficients' layout. Texels
-// beyond the used rectangle are never written. `removal` is the share of the thresholded
-// value per channel (0 keeps the input).
+// Thresholds the chain's current source (a decomposition of `levels` levels, no more than
+// `settings` holds) into its current target, one draw per level from the coarsest, then
+// advances the chain. The brightness image carries luma in red; the estimate has the
+// coefficients' layout. Texels beyond the used rectangle are never written. `removal` is the
+// share of the thresholded value per channel (0 keeps the input).
 // GL: leaves "noiseRemoval" bound, units 1 and 2 empty, the brightness texture's base level
 // 0, and the chain advanced (its new target attached, its new source on unit 0).
 void renderNoiseRemoval(const HostCall& call, PassChain& chain, const HostImage& brightness,
-                        int brightnessLevel, const HostImage& estimate, int layer, int levels,
+                        int brightnessLevel, const HostImage& estimate, int levels,
+                        const NoiseRemovalSettings& settings,
                         const plugin_glsl_types::genVec3<float>& removal);
 
 }  // namespace Plugin

@@ -7,25 +7,20 @@
 #include "gl/program_uniforms.h"
 #include "gl/render_target.h"
 #include "gl/standard_passes.h"
-#include "params/parameter_ids.h"
 #include "shaders/wavelet_uniforms.h"
 
 namespace Plugin {
 namespace {
 
-int chosenMethod(const HostCall& call) {
-    return call.api->GetChoiceParameter(call.host, ids::kMethod, call.renderContext()->time);
-}
-
 // The analysis of `levels` levels into the chain's output, after an optional padding
 // pass into the first target.
 void analyse(const HostCall& call, PassChain& chain, HostImage& input, int level, int levels,
-             bool pad) {
+             bool pad, const Wavelet& wavelet) {
     if (pad) {
         padImage(call, input, *chain.currentTarget(), level, 0, kPadCopy);
         chain.advance();
     }
-    if (levels > 0) decomposeWavelet(call, chain, levels);
+    if (levels > 0) decomposeWavelet(call, chain, levels, wavelet);
     chain.finish();
 }
 
@@ -72,8 +67,8 @@ int paddedWaveletSize(int size, int levels) {
     return size;
 }
 
-void decomposeWavelet(const HostCall& call, PassChain& chain, int levels) {
-    prepareWaveletPasses(call, chain, waveletForMethod(chosenMethod(call)).names.decomposition);
+void decomposeWavelet(const HostCall& call, PassChain& chain, int levels, const Wavelet& wavelet) {
+    prepareWaveletPasses(call, chain, wavelet.names.decomposition);
     float scale = 1.0f;
     for (int l = 0; l < levels; ++l) {
         drawWaveletPass(call, chain, WaveletDirection::Horizontal, scale);
@@ -82,8 +77,9 @@ void decomposeWavelet(const HostCall& call, PassChain& chain, int levels) {
     }
 }
 
-void reconstructWavelet(const HostCall& call, PassChain& chain, int levels) {
-    prepareWaveletPasses(call, chain, waveletForMethod(chosenMethod(call)).names.reconstruction);
+void reconstructWavelet(const HostCall& call, PassChain& chain, int levels,
+                        const Wavelet& wavelet) {
+    prepareWaveletPasses(call, chain, wavelet.names.reconstruction);
     float scale = 1.0f;
     for (int l = 1; l < levels; ++l) scale *= 0.5f;
     for (int l = 0; l < levels; ++l) {
@@ -93,15 +89,17 @@ void reconstructWavelet(const HostCall& call, PassChain& chain, int levels) {
     }
 }
 
-void forwardTransform(const HostCall& call, HostImage& input, HostImage& output, int level) {
+void forwardTransform(const HostCall& call, HostImage& input, HostImage& output, int level,
+                      const Wavelet& wavelet) {
     const int levels = waveletLevelCount(input.width);
     PassChain chain(call, &input, &output, false);
     const bool levelSized =
         output.width == input.width >> level && output.height == input.height >> level;
-    analyse(call, chain, input, level, levels, !levelSized || level > 0);
+    analyse(call, chain, input, level, levels, !levelSized || level > 0, wavelet);
 }
 
-HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int level) {
+HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int level,
+                                   const Wavelet& wavelet) {
     const int levels = waveletLevelCount(input.width);
     const int width = paddedWaveletSize(input.width >> level, levels);
     const int height = paddedWaveletSize(input.height >> level, levels);
@@ -109,7 +107,7 @@ HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int l
     const HostImage scratch = makeImage(call, output.width, output.height, output.internalFormat);
     PassChain chain(call, &input, &output, scratch);
     const bool levelSized = width == input.width >> level && height == input.height >> level;
-    analyse(call, chain, input, level, levels, !levelSized || level > 0);
+    analyse(call, chain, input, level, levels, !levelSized || level > 0, wavelet);
     return output;
 }
 

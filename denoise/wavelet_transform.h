@@ -8,7 +8,8 @@
 // level, the approximation LL). Synthesis runs the passes in reverse.
 #pragma once
 
-#include "plugin/host_call.h"
+#include "denoise/wavelet_filters.h"
+#include "gl/host_call.h"
 #include "gl/pass_chain.h"
 #include "plugin/host_api.h"
 
@@ -34,23 +35,25 @@ void drawWaveletPass(const HostCall& call, PassChain& chain, WaveletDirection di
                      float scale);
 
 // Runs 2 x levels analysis passes (per level: horizontal, then vertical) on a constructed
-// chain, with the wavelet the "method" parameter chooses.
+// chain, with `wavelet`.
 // GL: leaves the analysis program bound; the chain's target and source as advance() left them.
-void decomposeWavelet(const HostCall& call, PassChain& chain, int levels);
+void decomposeWavelet(const HostCall& call, PassChain& chain, int levels, const Wavelet& wavelet);
 // The synthesis passes, coarsest level first, each vertical then horizontal. With
 // levels <= 0 nothing is drawn.
 // GL: leaves the synthesis program bound.
-void reconstructWavelet(const HostCall& call, PassChain& chain, int levels);
+void reconstructWavelet(const HostCall& call, PassChain& chain, int levels, const Wavelet& wavelet);
 
 // Analyses mip level `level` of the input into `output` (whose size the caller chose),
 // mirror-padding first when the output is larger than that level, or whenever the level is
 // above 0 (so the first pass always reads the level asked for, never level 0).
 // GL: ends with the output attached and the input bound on unit 0.
-void forwardTransform(const HostCall& call, HostImage& input, HostImage& output, int level);
+void forwardTransform(const HostCall& call, HostImage& input, HostImage& output, int level,
+                      const Wavelet& wavelet);
 
 // Analyses mip level `level` of the input into a new half-float image of the level's size
 // padded to a multiple of 2^L; the caller releases the returned image.
 // GL: as forwardTransform.
-HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int level);
+HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int level,
+                                   const Wavelet& wavelet);
 
 }  // namespace Plugin

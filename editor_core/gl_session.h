@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    std::shared_ptr<GlThread> thread_;  // first: outlives the session
+    std::shared_ptr<GlThread> thread_;  // the destructor ends the session on it
     std::unique_ptr<cli::EffectSession> session_;
 };
 

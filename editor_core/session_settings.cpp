@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "cli/profile.h"
+#include "params/parameter_ids.h"
 
 namespace ruvovav::editor {
 namespace {
 
-constexpr const char* kFramesId = "numberOfFrames";
-constexpr const char* kTrackingId = "useOpticalFlowTracking";
+constexpr const char* kFramesId = Plugin::ids::kNumberOfFrames;
+constexpr const char* kTrackingId = Plugin::ids::kTrackMovement;
 constexpr const char* kLayerRemovalPrefix = "Frequency:L";
 constexpr const char* kRemovalSuffix = ":NoiseRemoval";
 constexpr int kLayers = 10;
@@ -47,10 +48,7 @@ cli::ParameterSetting adjusted(const cli::ParameterSetting& s, const EditorSetti
 }  // namespace
 
 int frameChoiceIndex(int frames) {
-    for (int index = 0; index < 4; ++index) {
-        if (frames == 1 << index) return index;
-    }
-    return -1;
+    return Plugin::rules::choiceOfFrames(frames);
 }
 
 StartedSettings startSettings(kestrel::ParameterStore& store, const std::string& profile) {

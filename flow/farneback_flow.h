@@ -3,7 +3,7 @@
 #pragma once
 
 #include "flow/flow_settings.h"
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

@@ -1,7 +1,7 @@
 // Triangular window averaging of the flow systems, zero outside the image.
 #pragma once
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

@@ -1,7 +1,7 @@
 // Coarse-to-fine grey pyramids for the flow: level count and binomial reduction.
 #pragma once
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "flow/flow_settings.h"
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

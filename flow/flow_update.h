@@ -4,7 +4,7 @@
 #include <array>
 
 #include "flow/flow_settings.h"
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

@@ -1,7 +1,7 @@
 // Carries a coarse flow estimate down one pyramid level.
 #pragma once
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "flow/gaussian_moments.h"
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

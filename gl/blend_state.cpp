@@ -9,7 +9,9 @@ GLenum equationOf(BlendArithmetic arithmetic) {
             return GL_FUNC_SUBTRACT;
         case BlendArithmetic::ReverseSubtract:
             return GL_FUNC_REVERSE_SUBTRACT;
+        case BlendArithmetic::Replace:
         case BlendArithmetic::Add:
+        case BlendArithmetic::Multiply:
             break;
     }
     return GL_FUNC_ADD;
@@ -17,11 +19,20 @@ GLenum equationOf(BlendArithmetic arithmetic) {
 
 }  // namespace
 
-void beginBlendArithmetic(BlendArithmetic arithmetic) {
+void beginBlendArithmetic(BlendArithmetic arithmetic, ColourWrites writes) {
+    const GLboolean alpha = writes == ColourWrites::AllChannels ? GL_TRUE : GL_FALSE;
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, alpha);
+    if (arithmetic == BlendArithmetic::Replace) {
+        glDisable(GL_BLEND);
+        return;
+    }
     glEnable(GL_BLEND);
     glBlendEquation(equationOf(arithmetic));
-    glBlendFunc(GL_ONE, GL_ONE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    if (arithmetic == BlendArithmetic::Multiply) {
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    } else {
+        glBlendFunc(GL_ONE, GL_ONE);
+    }
 }
 
 void endBlendArithmetic() {

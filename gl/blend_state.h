@@ -1,6 +1,6 @@
 // Arithmetic between images is done by the blending unit: the pass's output (source) is
-// combined with what the target holds (destination), colour writes limited to R, G and B so
-// alpha is carried through untouched.
+// combined with what the target holds (destination). Colour writes are limited to R, G and B
+// unless a caller asks for all four, so alpha is carried through untouched.
 #pragma once
 
 #include <GL/glew.h>
@@ -8,13 +8,19 @@
 namespace Plugin {
 
 enum class BlendArithmetic {
+    Replace,          // source; blending off
     Add,              // destination + source
     Subtract,         // source - destination
     ReverseSubtract,  // destination - source
+    Multiply,         // destination x source
 };
 
-// Blending on with the equation, factors (ONE, ONE), colour writes R, G, B only.
-void beginBlendArithmetic(BlendArithmetic arithmetic);
+enum class ColourWrites { ColourOnly, AllChannels };
+
+// Blending set for the arithmetic (factors (ONE, ONE), or (DST_COLOR, ZERO) to multiply),
+// colour writes R, G, B only unless `writes` asks for alpha too.
+void beginBlendArithmetic(BlendArithmetic arithmetic,
+                          ColourWrites writes = ColourWrites::ColourOnly);
 // Blending off, equation add, factors (ONE, ONE), colour writes on for all four channels:
 // the state every pass may assume.
 void endBlendArithmetic();

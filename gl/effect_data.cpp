@@ -27,17 +27,18 @@ void attachStages(GLuint program, const std::string& vertexSource,
     }
 }
 
-void deleteProgramObject(GLuint program) {
+}  // namespace
+
+FXProgram::~FXProgram() {
+    if (id == 0) return;
     GLuint shaders[kMaxAttachedShaders] = {};
     GLsizei attached = 0;
-    glGetAttachedShaders(program, kMaxAttachedShaders, &attached, shaders);
+    glGetAttachedShaders(id, kMaxAttachedShaders, &attached, shaders);
     for (GLsizei i = 0; i < attached; ++i) {
-        glDetachShader(program, shaders[i]);
+        glDetachShader(id, shaders[i]);
     }
-    glDeleteProgram(program);
+    glDeleteProgram(id);
 }
-
-}  // namespace
 
 void EffectData::addProgram(const std::string& vertexSource, const std::string& geometrySource,
                             const std::string& fragmentSource, bool printLog,
@@ -54,16 +55,8 @@ void EffectData::createProgram(const std::string& vertexSource, const std::strin
                                const std::string& fragmentSource, bool printLog,
                                const std::string& name) {
     gl::ShaderLog log(printLog);
-    auto program = std::make_unique<FXProgram>();
-    program->id = glCreateProgram();
-    try {
-        attachStages(program->id, vertexSource, geometrySource, fragmentSource, log);
-    } catch (...) {
-        // A program that did not compile is never registered, so nobody else would
-        // delete its GL object (or the stages attached to it).
-        glDeleteProgram(program->id);
-        throw;
-    }
+    auto program = std::make_unique<FXProgram>(glCreateProgram());
+    attachStages(program->id, vertexSource, geometrySource, fragmentSource, log);
     registerProgram(std::move(program), name);
 }
 
@@ -134,10 +127,7 @@ void EffectData::bindNewestAttributes(std::initializer_list<gl::AttributeRole> r
 EffectData::~EffectData() {
     gl::NameIndex().swap(nameIndex);
     // Newest first, so a program never outlives one registered after it.
-    while (!programs.empty()) {
-        deleteProgramObject(programs.back()->id);
-        programs.pop_back();
-    }
+    while (!programs.empty()) programs.pop_back();
     count = 0;
 }
 

@@ -5,9 +5,8 @@
 #include <iostream>
 
 #include "gl/attribute_names.h"
+#include "gl/denoise_instance.h"
 #include "gl/effect_data.h"
-#include "gl/program_table.h"
-#include "plugin/denoise_instance.h"
 
 namespace Plugin {
 namespace {
@@ -37,12 +36,12 @@ void initialiseGlEntryPoints() {
     glewInit();
 }
 
-int32_t setUpGpu(HostHandle, HostApi* api) {
+int32_t setUpGpu(HostHandle, HostApi* api, const std::vector<ProgramSource>& programs) {
     const bool printLog = api->diagnosticsFlag != 0;
     if (printLog) std::cout << "Ruvovav Plugin" << std::endl;
     EffectData* effect = instanceOf(api);
     if (effect == nullptr) return 1;  // a host that skipped message 0 gets nothing built
-    for (const ProgramSource& program : programTable()) addProgram(*effect, program, printLog);
+    for (const ProgramSource& program : programs) addProgram(*effect, program, printLog);
     return 1;
 }
 

@@ -69,10 +69,6 @@ void updateImageExtents(HostImage& image) {
     image.vMax = float(image.height) / float(image.textureHeight);
 }
 
-void releaseImage(const HostCall& call, const HostImage& image) {
-    call.api->ReleaseImage(call.host, call.renderContext(), image.texture);
-}
-
 HostImageLease::HostImageLease(HostImageLease&& other) noexcept
     : call_(other.call_), image_(std::exchange(other.image_, HostImage{})) {}
 
@@ -90,7 +86,8 @@ HostImage HostImageLease::release() {
 }
 
 void HostImageLease::giveBack() {
-    if (image_.texture != 0) releaseImage(call_, image_);
+    if (image_.texture != 0)
+        call_.api->ReleaseImage(call_.host, call_.renderContext(), image_.texture);
     image_.texture = 0;
 }
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {
@@ -25,9 +25,6 @@ HostImage makeImageLike(const HostCall& call, int width, int height, bool wantFl
 // uMin = vMin = 0, uMax = width / textureWidth, vMax = height / textureHeight.
 void updateImageExtents(HostImage& image);
 
-// Hands one lent image back. Thread-safety: the host's calling thread only.
-void releaseImage(const HostCall& call, const HostImage& image);
-
 // Owns one lent image until the end of its scope. Move-only.
 class HostImageLease {
 public:
@@ -43,10 +40,10 @@ public:
     HostImage* operator->() { return &image_; }
     // Gives up ownership: the caller releases the image itself.
     HostImage release();
-
-private:
+    // Gives the image back now; the lease is empty afterwards.
     void giveBack();
 
+private:
     HostCall call_;
     HostImage image_{};
 };

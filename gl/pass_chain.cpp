@@ -9,12 +9,28 @@
 
 namespace Plugin {
 
+namespace {
+
+// A chain may use its input as the second buffer only when it does not also draw into it.
+bool borrows(const HostImage& input, const HostImage& output, bool borrowInput) {
+    return borrowInput && input.texture != output.texture;
+}
+
+// Nothing when the chain borrows its input, else a scratch image of the output's kind.
+HostImage ownScratchFor(const HostCall& call, const HostImage& input, const HostImage& output,
+                        bool borrowInput) {
+    if (borrows(input, output, borrowInput)) return HostImage{};
+    return makeImage(call, output.width, output.height, output.internalFormat);
+}
+
+}  // namespace
+
 PassChain::PassChain(const HostCall& call, HostImage* input, HostImage* output, bool borrowInput)
-    : call_(call), input_(input), output_(output) {
-    scratchBorrowed_ = borrowInput && input->texture != output->texture;
-    scratch_ = scratchBorrowed_
-                   ? *input
-                   : makeImage(call, output->width, output->height, output->internalFormat);
+    : call_(call),
+      input_(input),
+      ownedScratch_(call, ownScratchFor(call, *input, *output, borrowInput)),
+      scratch_(borrows(*input, *output, borrowInput) ? input : &ownedScratch_.image()),
+      output_(output) {
     // Drawing into the texture being read is undefined, so a chain whose input is its
     // output starts on the scratch.
     targetIsOutput_ = input->texture != output->texture;
@@ -23,13 +39,13 @@ PassChain::PassChain(const HostCall& call, HostImage* input, HostImage* output, 
 
 PassChain::PassChain(const HostCall& call, HostImage* input, HostImage* output,
                      const HostImage& scratch)
-    : call_(call), input_(input), scratch_(scratch), output_(output) {
+    : call_(call),
+      input_(input),
+      ownedScratch_(call, scratch),
+      scratch_(&ownedScratch_.image()),
+      output_(output) {
     targetIsOutput_ = true;
     start();
-}
-
-PassChain::~PassChain() {
-    releaseScratch();
 }
 
 void PassChain::start() {
@@ -42,11 +58,11 @@ void PassChain::start() {
 
 HostImage* PassChain::currentSource() {
     if (sourceIsInput_) return input_;
-    return targetIsOutput_ ? &scratch_ : output_;
+    return targetIsOutput_ ? scratch_ : output_;
 }
 
 HostImage* PassChain::currentTarget() {
-    return targetIsOutput_ ? output_ : &scratch_;
+    return targetIsOutput_ ? output_ : scratch_;
 }
 
 void PassChain::advance() {
@@ -68,7 +84,7 @@ void PassChain::finish(const HostImage* destination, int level, bool pad) {
     } else {
         copyResult(destination != nullptr ? *destination : *output_, level, pad);
     }
-    releaseScratch();
+    ownedScratch_.giveBack();
     bindTextureUnit(GL_TEXTURE0, input_->texture, true);
     setUnitNearest(GL_TEXTURE0, true);
     glFlush();
@@ -87,12 +103,6 @@ void PassChain::copyResult(const HostImage& destination, int level, bool pad) {
     attachRenderTarget(destination, level);
     drawQuad(call_, quad_);
     effect.releaseProgram();
-}
-
-void PassChain::releaseScratch() {
-    if (scratchBorrowed_ || scratchReleased_) return;
-    scratchReleased_ = true;
-    releaseImage(call_, scratch_);
 }
 
 }  // namespace Plugin

@@ -10,7 +10,8 @@
 
 #include <optional>
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
+#include "gl/host_image.h"
 #include "gl/quad_draw.h"
 #include "plugin/host_api.h"
 
@@ -26,8 +27,6 @@ public:
     // Takes a scratch image the caller made; the chain owns it from here on. The output is
     // the first target.
     PassChain(const HostCall& call, HostImage* input, HostImage* output, const HostImage& scratch);
-    // Gives the scratch back if finish() never ran (an exception passed).
-    ~PassChain();
     PassChain(const PassChain&) = delete;
     PassChain& operator=(const PassChain&) = delete;
 
@@ -53,21 +52,19 @@ public:
     const Quad& quad() const { return quad_; }
     HostImage* input() const { return input_; }
     HostImage* output() const { return output_; }
-    const HostImage& scratch() const { return scratch_; }
+    const HostImage& scratch() const { return *scratch_; }
     bool targetIsOutput() const { return targetIsOutput_; }
     bool sourceIsInput() const { return sourceIsInput_; }
 
 private:
     void start();
     void copyResult(const HostImage& destination, int level, bool pad);
-    void releaseScratch();
 
     HostCall call_;
     HostImage* input_;
-    HostImage scratch_{};
+    HostImageLease ownedScratch_;  // empty when the input is borrowed
+    HostImage* scratch_;           // the input or ownedScratch_'s image
     HostImage* output_;
-    bool scratchBorrowed_ = false;
-    bool scratchReleased_ = false;
     bool targetIsOutput_ = true;
     bool sourceIsInput_ = true;
     Quad quad_{};

@@ -1,7 +1,7 @@
 // Uniforms that every program drawn with the standard vertex program shares.
 #pragma once
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 
 namespace Plugin {
 

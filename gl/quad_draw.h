@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

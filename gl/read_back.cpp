@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include "gl/owned_texture.h"
 #include "gl/render_target.h"
 
 namespace Plugin {
@@ -41,9 +42,8 @@ void getTexImage(GLint level, GLenum format, void* pixels) {
 // Copies the region out of the image through the framebuffer into a texture of its own
 // size, then reads that texture whole.
 void readRegion(void* pixels, GLenum format, const HostImage& image, int x, int y, int w, int h) {
-    GLuint temporary = 0;
-    glGenTextures(1, &temporary);
-    glBindTexture(GL_TEXTURE_2D, temporary);
+    const OwnedTexture temporary;
+    glBindTexture(GL_TEXTURE_2D, temporary.id());
     glTexImage2D(GL_TEXTURE_2D, 0, GLint(image.internalFormat), w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  nullptr);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -51,11 +51,10 @@ void readRegion(void* pixels, GLenum format, const HostImage& image, int x, int 
     const SavedTarget saved;
     attachRenderTarget(image, 0);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, y, w, h);
-    bindTextureUnit(GL_TEXTURE0, temporary, true);
+    bindTextureUnit(GL_TEXTURE0, temporary.id(), true);
     getTexImage(0, format, pixels);
     saved.restore();
     bindTextureUnit(GL_TEXTURE0, image.texture, true);
-    glDeleteTextures(1, &temporary);
 }
 
 }  // namespace
@@ -85,6 +84,16 @@ TextureDataV3 readImage(const HostImage& image, bool read, int level) {
     buffer.width = image.width >> level;
     buffer.height = image.height >> level;
     return buffer;
+}
+
+TextureDataV1 readLevelRed(const HostImage& image, int level) {
+    TextureDataV1 red(image.textureWidth, image.textureHeight);
+    red.width = image.width >> level;
+    red.height = image.height >> level;
+    red.stride = image.textureWidth >> level;
+    bindTextureUnit(GL_TEXTURE0, image.texture, true);
+    getTexImage(level, GL_RED, red.data.get());
+    return red;
 }
 
 }  // namespace Plugin

@@ -2,7 +2,7 @@
 // measurement.
 #pragma once
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {
@@ -17,5 +17,10 @@ void readImageRGBA(TextureDataV4& buffer, const HostImage& image, int x, int y, 
 // height the image's level size. Without `read` only the holder is sized.
 // GL: a level above 0 leaves the image bound on unit 0.
 TextureDataV3 readImage(const HostImage& image, bool read, int level);
+
+// The red channel of one mip level (luma, in Y'UV images), in a holder as large as the whole
+// level-0 texture so that any level fits; its stride is the texture's width at that level.
+// GL: leaves the image bound on unit 0.
+TextureDataV1 readLevelRed(const HostImage& image, int level);
 
 }  // namespace Plugin

@@ -2,13 +2,13 @@
 // the viewport, and textures on units with their wrap and filter modes.
 //
 // The plug-in owns no framebuffer. It draws into whichever one the host has bound and
-// changes only colour attachment 0 and the viewport; restoreHostBindings puts back what the
-// host relies on after every pass.
+// changes only colour attachment 0 and the viewport; a HostBindingsGuard puts back what the
+// host relies on when a pass ends, however it ends.
 #pragma once
 
 #include <GL/glew.h>
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {
@@ -28,5 +28,18 @@ void unbindTextureUnit(GLenum unit, bool nearest);
 // The host's destination back on colour attachment 0 (viewport of its size) and its source
 // on unit 0 with nearest filtering; attachment or unit left empty when the host has none.
 void restoreHostBindings(const HostCall& call);
+
+// Restores the host's bindings when it goes out of scope, exceptions included. Declared
+// before the leases of a pass, it runs after every image went back.
+class HostBindingsGuard {
+public:
+    explicit HostBindingsGuard(const HostCall& call) : call_(call) {}
+    ~HostBindingsGuard() { restoreHostBindings(call_); }
+    HostBindingsGuard(const HostBindingsGuard&) = delete;
+    HostBindingsGuard& operator=(const HostBindingsGuard&) = delete;
+
+private:
+    HostCall call_;
+};
 
 }  // namespace Plugin

@@ -24,23 +24,19 @@ void sourceSizeOf(const HostCall& call, const HostImage& src, int& width, int& h
     height = sized.height;
 }
 
-void drawCopy(const HostCall& call, const HostImage& src, const HostImage& dst, int srcLevel,
-              int dstLevel) {
-    EffectData& effect = call.effect();
-    effect.bindProgram(kCopyProgram);
-    attachRenderTarget(dst, dstLevel);
+}  // namespace
+
+void drawLevelCopy(const HostCall& call, const HostImage& src, int srcLevel, const Quad& quad,
+                   const HostImage& dst, int dstLevel) {
+    call.effect().bindProgram(kCopyProgram);
     setVertexMatrices(call);
-    const RenderContext& rc = *call.renderContext();
-    const Quad quad = fillQuad(src, rc.width, rc.height);
+    setSourceSamplerUnit0(call);
+    attachRenderTarget(dst, dstLevel);
     bindTextureUnit(GL_TEXTURE0, src.texture, true);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, srcLevel);
     drawQuad(call, quad);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    restoreHostBindings(call);
-    effect.releaseProgram();
 }
-
-}  // namespace
 
 void copyImage(const HostCall& call, const HostImage& src, const HostImage& dst) {
     copyImageLevel(call, src, dst, 0, 0);
@@ -48,8 +44,12 @@ void copyImage(const HostCall& call, const HostImage& src, const HostImage& dst)
 
 void copyImageLevel(const HostCall& call, const HostImage& src, const HostImage& dst, int srcLevel,
                     int dstLevel) {
-    if (call.effect().programId(kCopyProgram) < 0) return;
-    drawCopy(call, src, dst, srcLevel, dstLevel);
+    EffectData& effect = call.effect();
+    if (effect.programId(kCopyProgram) < 0) return;
+    const HostBindingsGuard restore(call);
+    const RenderContext& rc = *call.renderContext();
+    drawLevelCopy(call, src, srcLevel, fillQuad(src, rc.width, rc.height), dst, dstLevel);
+    effect.releaseProgram();
 }
 
 void padImage(const HostCall& call, const HostImage& src, const HostImage& dst, int srcLevel,

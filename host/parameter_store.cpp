@@ -106,6 +106,18 @@ const ParameterStore::Stored* ParameterStore::stored(const std::string& id) cons
     return &it->second;
 }
 
+ParameterDeclaration& ParameterStore::declarationToWrite(const std::string& id) {
+    ParameterDeclaration* declaration = declarationOrError(id);
+    if (declaration == nullptr) throw UnknownParameter(id);
+    return *declaration;
+}
+
+ParameterStore::Stored& ParameterStore::storedToWrite(const std::string& id) {
+    Stored* target = stored(id);
+    if (target == nullptr) throw UnknownParameter(id);
+    return *target;
+}
+
 // --- values ---
 
 ParameterValue ParameterStore::value(const std::string& id, int32_t time) const {
@@ -127,23 +139,20 @@ int32_t ParameterStore::choiceValue(const std::string& id, int32_t time) const {
 }
 
 void ParameterStore::set(const std::string& id, int32_t time, ParameterValue value, int32_t mode) {
-    Stored* target = stored(id);
-    if (target == nullptr) return;
+    Stored& target = storedToWrite(id);
     constexpr int32_t kUndoableMode = 2;
     if (mode != kUndoableMode) {
-        apply(*target, time, value);
+        apply(target, time, value);
         return;
     }
-    Stored before = *target;
-    apply(*target, time, value);
-    record(Change{id, std::move(before), *target});
+    Stored before = target;
+    apply(target, time, value);
+    record(Change{id, std::move(before), target});
 }
 
 void ParameterStore::setChoiceByValue(const std::string& id, int32_t time, int32_t entryValue,
                                       int32_t mode) {
-    const ParameterDeclaration* declaration = declarationOrError(id);
-    if (declaration == nullptr) return;
-    const auto& values = declaration->entryValues;
+    const auto& values = declarationToWrite(id).entryValues;
     auto it = std::find(values.begin(), values.end(), entryValue);
     if (it == values.end()) {
         countHostError();
@@ -154,11 +163,11 @@ void ParameterStore::setChoiceByValue(const std::string& id, int32_t time, int32
 }
 
 void ParameterStore::setEnabled(const std::string& id, bool enabled) {
-    if (ParameterDeclaration* declaration = declarationOrError(id)) declaration->enabled = enabled;
+    declarationToWrite(id).enabled = enabled;
 }
 
 void ParameterStore::setLabelText(const std::string& id, const std::wstring& text) {
-    if (ParameterDeclaration* declaration = declarationOrError(id)) declaration->text = text;
+    declarationToWrite(id).text = text;
 }
 
 void ParameterStore::apply(Stored& target, int32_t time, ParameterValue value) {
@@ -173,11 +182,11 @@ void ParameterStore::apply(Stored& target, int32_t time, ParameterValue value) {
 // --- keyframes ---
 
 void ParameterStore::setKeyframe(const std::string& id, int32_t time, ParameterValue value) {
-    if (Stored* target = stored(id)) target->keys[time] = value;
+    storedToWrite(id).keys[time] = value;
 }
 
 void ParameterStore::clearKeyframes(const std::string& id) {
-    if (Stored* target = stored(id)) target->keys.clear();
+    storedToWrite(id).keys.clear();
 }
 
 std::map<int32_t, ParameterValue> ParameterStore::keyframes(const std::string& id) const {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,14 @@ struct UndoGroupRecord {
     int depth = 0;
 };
 
+// A write to an identifier the module never declared. A host that ignored it would let a
+// misspelt key or a stale profile entry pass as if it had taken effect.
+class UnknownParameter : public std::invalid_argument {
+public:
+    explicit UnknownParameter(const std::string& id)
+        : std::invalid_argument("no parameter is declared as '" + id + "'") {}
+};
+
 class ParameterStore {
 public:
     // --- declarations, in the order the module makes them ---
@@ -69,7 +78,7 @@ public:
     // The value at `time`: the static value without keyframes; with keyframes, Float values
     // interpolate linearly between neighbouring keys and every other kind holds the last key
     // at or before `time`; before the first key the first key's value holds.
-    // Unknown ids count a host error and give the zero value.
+    // Unknown ids count a host error and give the zero value, as a host answers a read.
     ParameterValue value(const std::string& id, int32_t time) const;
     // Choice: the declared value of the chosen entry (0 for unknown ids).
     int32_t choiceValue(const std::string& id, int32_t time) const;
@@ -77,7 +86,8 @@ public:
     // Writes made by the module. Without keyframes the static value changes; with keyframes
     // the key at `time` is set (added when missing). Mode 2 records the write for undo:
     // inside an open undo group into that group's step, outside any group as a step of its
-    // own. Other modes are not undoable. Unknown ids count a host error and change nothing.
+    // own. Other modes are not undoable. Every write refuses an unknown id: it counts a host
+    // error and throws UnknownParameter, changing nothing.
     void set(const std::string& id, int32_t time, ParameterValue value, int32_t mode);
     // Choice writes carry an entry's declared value; an unknown value counts a host error.
     void setChoiceByValue(const std::string& id, int32_t time, int32_t entryValue, int32_t mode);
@@ -123,6 +133,9 @@ private:
     ParameterDeclaration* declarationOrError(const std::string& id);
     Stored* stored(const std::string& id);
     const Stored* stored(const std::string& id) const;
+    // As above, but refusing an unknown id with UnknownParameter.
+    ParameterDeclaration& declarationToWrite(const std::string& id);
+    Stored& storedToWrite(const std::string& id);
     void record(Change change);
     static void apply(Stored& target, int32_t time, ParameterValue value);
 

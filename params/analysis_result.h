@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 
 namespace Plugin {
 

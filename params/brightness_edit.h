@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 
 namespace Plugin {
 

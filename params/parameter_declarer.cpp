@@ -1,7 +1,7 @@
 #include "params/parameter_declarer.h"
 
+#include "params/plugin_exception.h"
 #include "params/text_format.h"
-#include "plugin/plugin_exception.h"
 
 namespace Plugin {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "params/text_format.h"
+#include "params/effect_rules.h"
 
 namespace Plugin::ids {
 
@@ -27,7 +27,7 @@ inline constexpr const char* kMethod = "method";
 // Frequency layers and wavelet levels of the threshold table.
 inline constexpr int kFrequencyLayers = 10;
 inline constexpr int kWaveletLevels = 10;
-inline constexpr int kBrightnessBands = 11;  // 0, 10, ..., 100
+inline constexpr int kBrightnessBands = rules::kBrightnessBands;  // 0, 10, ..., 100
 
 // Channel letters and sub-band names, in declaration order.
 inline constexpr char kChannelLetters[3] = {'Y', 'U', 'V'};
@@ -36,16 +36,16 @@ inline constexpr const char* kBandNames[3] = {"HH", "LH", "HL"};
 // "yL0_ThresholdHH1": channel 0..2, layer 0..9, band 0..2, wavelet level 1..10.
 inline std::string threshold(int channel, int layer, int band, int level) {
     const char letter = char(kChannelLetters[channel] - 'A' + 'a');
-    return std::string(1, letter) + "L" + toDecimal(layer) + "_Threshold" + kBandNames[band] +
-           toDecimal(level);
+    return std::string(1, letter) + "L" + std::to_string(layer) + "_Threshold" + kBandNames[band] +
+           std::to_string(level);
 }
 
 // The multiplier keys are spelt "Threashold" on purpose: saved projects use these keys.
 inline std::string brightnessMultiplier(int band) {
-    return "Brightness:" + toDecimal(band) + ":ThreasholdMult";
+    return "Brightness:" + std::to_string(band) + ":ThreasholdMult";
 }
 inline std::string brightnessModifiedByUser(int band) {
-    return "Brightness:" + toDecimal(band) + ":ModifiedByUser";
+    return "Brightness:" + std::to_string(band) + ":ModifiedByUser";
 }
 inline std::string channelMultiplier(int channel) {
     return std::string("Channel:") + kChannelLetters[channel] + ":ThreasholdMult";
@@ -54,10 +54,10 @@ inline std::string channelRemoval(int channel) {
     return std::string("Channel:") + kChannelLetters[channel] + ":NoiseRemoval";
 }
 inline std::string frequencyMultiplier(int layer) {
-    return "Frequency:L" + toDecimal(layer) + ":ThreasholdMult";
+    return "Frequency:L" + std::to_string(layer) + ":ThreasholdMult";
 }
 inline std::string frequencyRemoval(int layer) {
-    return "Frequency:L" + toDecimal(layer) + ":NoiseRemoval";
+    return "Frequency:L" + std::to_string(layer) + ":NoiseRemoval";
 }
 
 }  // namespace Plugin::ids

@@ -22,8 +22,6 @@ constexpr int32_t kUndoableMode = 2;
 constexpr int32_t kTimeZero = 0;
 constexpr float kFromPercent = 0.01f;
 constexpr float kToPercent = 100.0f;
-constexpr int32_t kResultView = 0;
-constexpr int32_t kAnalysisBoxView = 1;
 constexpr int kLastBand = ids::kBrightnessBands - 1;
 
 float& channelOf(Vec3& v, int channel) {
@@ -93,10 +91,12 @@ void markBrightnessBand(const HostCall& call, int percent, int32_t time, int32_t
 }
 
 void leaveAnalysisBoxView(const HostCall& call, int32_t time) {
-    if (call.api->GetChoiceParameter(call.host, ids::kViewOption, time) != kAnalysisBoxView) {
+    if (call.api->GetChoiceParameter(call.host, ids::kViewOption, time) !=
+        rules::kViewAnalysisBox) {
         return;
     }
-    call.api->SetChoiceParameter(call.host, ids::kViewOption, time, kResultView, kUndoableMode);
+    call.api->SetChoiceParameter(call.host, ids::kViewOption, time, rules::kViewResult,
+                                 kUndoableMode);
 }
 
 Marks readMarks(const HostCall& call) {
@@ -132,14 +132,6 @@ void blendBetween(const HostCall& call, int from, float vFrom, int to, float vTo
 }
 
 }  // namespace
-
-int brightnessBandOf(float meanY) {
-    const float tenths = meanY * 10.0f + 0.5f;
-    // Clamped before the integer conversion, so out-of-range and NaN means stay defined.
-    if (!(tenths >= 0.0f)) return 0;
-    if (tenths >= float(kLastBand)) return kLastBand * 10;
-    return 10 * int(tenths);
-}
 
 void resetAnalysisResult(AnalysisResult& result, int layerCount) {
     result.meanColour.x = 0.5f;
@@ -184,7 +176,7 @@ void writeAnalysis(const HostCall& call, const AnalysisResult& result) {
             writeLevel(call, layer, level, analysedLevel(result, layer, level), time);
         }
     }
-    markBrightnessBand(call, brightnessBandOf(result.meanColour.x), time, kUndoableMode);
+    markBrightnessBand(call, rules::brightnessBandOf(result.meanColour.x), time, kUndoableMode);
     call.api->SetBoolParameter(call.host, ids::kImageAnalysed, time, true, kUndoableMode);
     leaveAnalysisBoxView(call, time);
     call.api->EndUndoGroup(call.host);

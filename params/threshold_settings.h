@@ -2,8 +2,8 @@
 // host's parameters and an AnalysisResult. Nothing is cached: every call reads afresh.
 #pragma once
 
+#include "gl/host_call.h"
 #include "params/analysis_result.h"
-#include "plugin/host_call.h"
 
 namespace Plugin {
 
@@ -21,10 +21,6 @@ bool layerHasThresholds(const HostCall& call, int layer);
 // 0), the brightness band of the mean Y marked, "imageAnalysed" set, and the analysis-box
 // view switched to the result. Without a valid render context nothing is written.
 void writeAnalysis(const HostCall& call, const AnalysisResult& result);
-
-// The brightness band, in percent, whose multiplier a mean Y belongs to: the nearest tenth,
-// kept inside 0..100 (a NaN gives 0).
-int brightnessBandOf(float meanY);
 
 // Marks the band of `brightness` (0..100) and re-interpolates the unmarked multipliers
 // between it and the nearest marked bands, at time 0. `noUndo` writes outside undo.

@@ -4,15 +4,16 @@
 
 #include <exception>
 
+#include "gl/denoise_instance.h"
 #include "gl/fx_glsl_exception.h"
 #include "gl/gpu_setup.h"
 #include "params/brightness_edit.h"
 #include "params/declare_parameters.h"
-#include "params/parameter_changed.h"
-#include "plugin/denoise_instance.h"
+#include "params/plugin_exception.h"
 #include "plugin/exports.h"
 #include "plugin/notify_message.h"
-#include "plugin/plugin_exception.h"
+#include "plugin/parameter_changed.h"
+#include "render/program_table.h"
 #include "render/render_effect.h"
 
 namespace Plugin {
@@ -50,7 +51,7 @@ int32_t dispatch(HostHandle host, HostApi* api, NotifyMessage message) {
             return kHandled;
         case NotifyMessage::GpuSetUp:
             initialiseGlEntryPoints();
-            return setUpGpu(host, api);
+            return setUpGpu(host, api, programTable());
         case NotifyMessage::ParameterChanged:
             return parameterChanged(HostCall{host, api});
         case NotifyMessage::Render:

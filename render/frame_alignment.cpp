@@ -6,6 +6,7 @@
 #include "gl/host_image.h"
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
+#include "gl/read_back.h"
 #include "gl/render_target.h"
 #include "gl/standard_passes.h"
 #include "shaders/flow_displacement_program.h"
@@ -21,22 +22,6 @@ constexpr float kLumaScale = 256.0f;
 void rebuildMipChain(const HostImage& image) {
     bindTextureUnit(GL_TEXTURE0, image.texture, false);
     glGenerateMipmap(GL_TEXTURE_2D);
-}
-
-// The red channel (luma) of one mip level, in a holder as large as the whole level-0
-// texture so that any level fits; its stride is the texture's width at that level.
-TextureDataV1 readLuma(const HostImage& image, int level) {
-    TextureDataV1 luma(image.textureWidth, image.textureHeight);
-    luma.width = image.width >> level;
-    luma.height = image.height >> level;
-    luma.stride = image.textureWidth >> level;
-    bindTextureUnit(GL_TEXTURE0, image.texture, true);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, level, GL_RED, GL_FLOAT, luma.data.get());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    return luma;
 }
 
 void scaleLuma(TextureDataV1& luma) {
@@ -78,6 +63,7 @@ void setDisplacementUniforms(const HostCall& call, const HostImage& frame, const
 // scales them by each texture's extents itself.
 void drawDisplaced(const HostCall& call, const HostImage& frame, const HostImage& flow,
                    const HostImage& output) {
+    const HostBindingsGuard restore(call);
     const EffectData& effect = call.effect();
     attachRenderTarget(output, 0);
     effect.bindProgram(kDisplacementProgram);
@@ -90,7 +76,6 @@ void drawDisplaced(const HostCall& call, const HostImage& frame, const HostImage
     const Quad quad = {0, 0, 0, 0, w, 0, 1, 0, 0, h, 0, 1, w, h, 1, 1};
     drawQuad(call, quad);
     unbindTextureUnit(GL_TEXTURE1, false);
-    restoreHostBindings(call);
     effect.releaseProgram();
 }
 
@@ -102,9 +87,13 @@ std::optional<TextureDataV4> measureFrameMotion(const HostCall& call, const Fram
         rebuildMipChain(reference.image);
         rebuildMipChain(frame.image);
     }
-    TextureDataV1 referenceLuma = readLuma(reference.image, level);
-    TextureDataV1 frameLuma = readLuma(frame.image, level);
-    restoreHostBindings(call);
+    TextureDataV1 referenceLuma;
+    TextureDataV1 frameLuma;
+    {
+        const HostBindingsGuard restore(call);
+        referenceLuma = readLevelRed(reference.image, level);
+        frameLuma = readLevelRed(frame.image, level);
+    }
     const bool stop = call.api->ReportProgress(call.host, 10, 100) != 0;
     const bool sameSize =
         referenceLuma.width == frameLuma.width && referenceLuma.height == frameLuma.height;

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "gl/texture_data.h"
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
+#include "image/texture_data.h"
 #include "render/frame_pyramid.h"
 
 namespace Plugin {

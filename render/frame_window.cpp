@@ -13,6 +13,12 @@ namespace {
 constexpr wchar_t kUnclampedWindowHost[] = L"org.otherhost.fx";
 constexpr size_t kIdentifierLength = 16;
 
+// The lease of a fetched record: empty when the record is the host's own source.
+HostImageLease lentImage(const HostCall& call, const HostImage& record) {
+    if (record.texture == call.renderContext()->source->texture) return {call, HostImage{}};
+    return {call, record};
+}
+
 // The record of frame i: the host's source for the current frame, else a fetched one.
 // Returns false when the host asks to stop after a failed fetch.
 bool fetchFrame(const HostCall& call, int i, HostImage& record) {
@@ -22,9 +28,7 @@ bool fetchFrame(const HostCall& call, int i, HostImage& record) {
     if (call.api->GetSourceFrame(call.host, &rc, i, &record) == 0) return true;
     if (call.api->ReportProgress(call.host, 0, 1) != 0) {
         // What the host left in the record is its business; give back only a lent image.
-        if (record.texture != 0 && record.texture != rc.source->texture) {
-            releaseImage(call, record);
-        }
+        const HostImageLease leftOver = lentImage(call, record);
         return false;
     }
     std::cout << "Error retrieving source image frame: " << i << std::endl;
@@ -34,19 +38,6 @@ bool fetchFrame(const HostCall& call, int i, HostImage& record) {
 
 }  // namespace
 
-WindowRange frameWindowRange(int current, int frameCount, int frames, bool clampAtEnd) {
-    WindowRange range;
-    const int half = (frames - 1) / 2;
-    range.first = std::max(0, current - half);
-    range.last = range.first + frames - 1;
-    if (clampAtEnd && range.first + frames > frameCount) {
-        range.last = frameCount - 1;
-        range.first = std::max(0, range.last - frames + 1);
-    }
-    range.currentIndex = current - range.first;
-    return range;
-}
-
 bool hostKeepsWindowPastTheEnd(const HostCall& call) {
     if (call.api->GetHostIdentifier == nullptr) return false;
     const wchar_t* identifier = call.api->GetHostIdentifier(call.host);
@@ -54,15 +45,14 @@ bool hostKeepsWindowPastTheEnd(const HostCall& call) {
            std::wcsncmp(identifier, kUnclampedWindowHost, kIdentifierLength) == 0;
 }
 
-bool loadFrameWindow(const HostCall& call, const WindowRange& range, LoadedWindow& window) {
-    const RenderContext& rc = *call.renderContext();
+bool loadFrameWindow(const HostCall& call, const rules::WindowRange& range, LoadedWindow& window) {
     for (int i = range.first; i <= range.last; ++i) {
         HostImage record{};
         if (!fetchFrame(call, i, record)) return false;
+        const HostImageLease lent = lentImage(call, record);
         window.leases.emplace_back(call, makeImageLike(call, record.width, record.height, true, 1));
         window.frames.push_back({window.leases.back().image()});
         renderRGBToYUV(call, record, window.frames.back().image);
-        if (record.texture != rc.source->texture) releaseImage(call, record);
     }
     return true;
 }

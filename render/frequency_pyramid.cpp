@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include "gl/blend_state.h"
+#include "gl/pass_guard.h"
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
 #include "gl/render_target.h"
@@ -46,12 +47,6 @@ void drawLevel(const HostCall& call, const Quad& quad, const HostImage& sampled,
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
 }
 
-void finishPyramidDraws(const HostCall& call) {
-    endBlendArithmetic();
-    call.effect().releaseProgram();
-    restoreHostBindings(call);
-}
-
 }  // namespace
 
 int frequencyLayerCount(int width, int height) {
@@ -61,6 +56,7 @@ int frequencyLayerCount(int width, int height) {
 }
 
 void decomposeFrequencies(const HostCall& call, HostImage& image, int layerCount) {
+    const BlendingPassGuard end(call);
     generateMipChain(image);
     const Quad quad = startPyramidDraws(call, kDecompositionProgram, image);
     beginBlendArithmetic(BlendArithmetic::ReverseSubtract);
@@ -69,10 +65,11 @@ void decomposeFrequencies(const HostCall& call, HostImage& image, int layerCount
         attachRenderTarget(image, level - 1);
         drawLevel(call, quad, image, level, kBSplineSample);
     }
-    finishPyramidDraws(call);
+    call.effect().releaseProgram();
 }
 
 void collapseFrequencies(const HostCall& call, HostImage& image, int layerCount) {
+    const BlendingPassGuard end(call);
     const Quad quad = startPyramidDraws(call, kDecompositionProgram, image);
     beginBlendArithmetic(BlendArithmetic::Add);
     // Coarsest first: each level is whole again before the level below adds it.
@@ -80,11 +77,12 @@ void collapseFrequencies(const HostCall& call, HostImage& image, int layerCount)
         attachRenderTarget(image, level - 1);
         drawLevel(call, quad, image, level, kBSplineSample);
     }
-    finishPyramidDraws(call);
+    call.effect().releaseProgram();
 }
 
 void decomposeFrequenciesInto(const HostCall& call, HostImage& source, HostImage& destination,
                               int layerCount) {
+    const BlendingPassGuard end(call);
     generateMipChain(source);
     generateMipChain(destination);
     const Quad quad = startPyramidDraws(call, kDecompositionProgram, source);
@@ -97,7 +95,7 @@ void decomposeFrequenciesInto(const HostCall& call, HostImage& source, HostImage
         drawLevel(call, quad, source, k, kPlainSample);  // G(k) - up(G(k+1))
         endBlendArithmetic();
     }
-    finishPyramidDraws(call);
+    call.effect().releaseProgram();
 }
 
 void renderBicubicCopy(const HostCall& call, const HostImage& source, const HostImage& destination,

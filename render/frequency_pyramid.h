@@ -6,8 +6,8 @@
 // the same upsampled residual of the level above.
 #pragma once
 
+#include "gl/host_call.h"
 #include "plugin/host_api.h"
-#include "plugin/host_call.h"
 #include "render/frame_pyramid.h"
 
 namespace Plugin {

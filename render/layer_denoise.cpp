@@ -16,36 +16,34 @@ namespace {
 // E = layer n + edgeGain x minabs(up(layer n + 1)), in the unpadded corner of `estimate`,
 // then decomposed into `estimate` as a whole.
 void buildEstimate(const HostCall& call, HostImage& frame, int n, HostImage& estimate,
-                   float edgeGain) {
+                   const LayerDenoise& s) {
     HostImage corner = estimate;
     corner.width = frame.width >> n;
     corner.height = frame.height >> n;
     updateImageExtents(corner);
-    renderBicubicCopy(call, frame, corner, n + 1, 0, edgeGain, true);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(GL_ONE, GL_ONE);
+    renderBicubicCopy(call, frame, corner, n + 1, 0, s.edgeGain, true);
+    beginBlendArithmetic(BlendArithmetic::Add, ColourWrites::AllChannels);
     copyImageLevel(call, frame, corner, n, 0);
     endBlendArithmetic();
-    forwardTransform(call, corner, estimate, 0);
+    forwardTransform(call, corner, estimate, 0, s.wavelet);
 }
 
 void denoiseFrameLayer(const HostCall& call, FramePyramid& frame, int n, HostImage& coefficients,
-                       HostImage& estimate, const HostImage& brightness,
-                       const plugin_glsl_types::genVec3<float>& removal, float edgeGain) {
+                       HostImage& estimate, const HostImage& brightness, const LayerDenoise& s) {
     HostImage& image = frame.image;
-    forwardTransform(call, image, coefficients, n);
-    buildEstimate(call, image, n, estimate, edgeGain);
+    forwardTransform(call, image, coefficients, n, s.wavelet);
+    buildEstimate(call, image, n, estimate, s);
     {
         PassChain shrink(call, &coefficients, &coefficients, false);
-        renderNoiseRemoval(call, shrink, brightness, 0, estimate, n,
-                           waveletLevelCount(coefficients.width), removal);
+        renderNoiseRemoval(call, shrink, brightness, 0, estimate,
+                           waveletLevelCount(coefficients.width), s.layer.thresholds,
+                           s.layer.removal);
         shrink.finish();
     }
     const bool padded =
         coefficients.width != image.width >> n || coefficients.height != image.height >> n;
     PassChain rebuild(call, &coefficients, &coefficients, false);
-    reconstructWavelet(call, rebuild, waveletLevelCount(image.width));
+    reconstructWavelet(call, rebuild, waveletLevelCount(image.width), s.wavelet);
     rebuild.finish(&image, n, padded);
 }
 
@@ -58,12 +56,12 @@ HostImage createLayerImage(const HostCall& call, const HostImage& frame, int n) 
 }
 
 void denoiseLayer(const HostCall& call, FrameWindow& window, int n, const HostImage& brightness,
-                  const plugin_glsl_types::genVec3<float>& removal, float edgeGain) {
+                  const LayerDenoise& settings) {
     HostImageLease coefficients(call, createLayerImage(call, window[0].image, n));
     HostImageLease estimate(call, createLayerImage(call, window[0].image, n));
     for (FramePyramid& frame : window) {
         denoiseFrameLayer(call, frame, n, coefficients.image(), estimate.image(), brightness,
-                          removal, edgeGain);
+                          settings);
     }
 }
 

@@ -2,9 +2,10 @@
 // against an estimate built from the layer and the layer above, and rebuilt in place.
 #pragma once
 
-#include "gl/texture_data.h"
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
+#include "image/texture_data.h"
 #include "render/frame_pyramid.h"
+#include "render/render_settings.h"
 
 namespace Plugin {
 
@@ -12,11 +13,17 @@ namespace Plugin {
 // d being the wavelet depth of the frame's width.
 HostImage createLayerImage(const HostCall& call, const HostImage& frame, int n);
 
+// What the denoising of one layer uses besides the frames.
+struct LayerDenoise {
+    const LayerSettings& layer;  // thresholds and removal shares
+    float edgeGain;              // scales the upper layer's contribution to the estimate
+    const Wavelet& wavelet;
+};
+
 // Denoises layer n of every frame of the window, in window order. `brightness` carries luma
-// in red; `removal` is the share of the thresholded value per channel; `edgeGain` scales the
-// upper layer's contribution to the estimate.
+// in red.
 // GL: every image it makes is given back; ends with blending off and all colour writes on.
 void denoiseLayer(const HostCall& call, FrameWindow& window, int n, const HostImage& brightness,
-                  const plugin_glsl_types::genVec3<float>& removal, float edgeGain);
+                  const LayerDenoise& settings);
 
 }  // namespace Plugin

@@ -16,29 +16,6 @@
 namespace Plugin {
 namespace {
 
-// Puts the host's destination and source back however the analysis ends, exceptions
-// included; declared before the leases, so it runs after every image went back.
-class HostBindingsGuard {
-public:
-    explicit HostBindingsGuard(const HostCall& call) : call_(call) {}
-    ~HostBindingsGuard() { restoreHostBindings(call_); }
-    HostBindingsGuard(const HostBindingsGuard&) = delete;
-    HostBindingsGuard& operator=(const HostBindingsGuard&) = delete;
-
-private:
-    HostCall call_;
-};
-
-// Both corners at the render time, moved by the render context's point offset.
-BoxEdges analysedBox(const HostCall& call, const RenderContext& rc) {
-    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-    call.api->GetPointParameter(call.host, ids::kAnalyzePoint1, rc.time, &x1, &y1);
-    call.api->GetPointParameter(call.host, ids::kAnalyzePoint2, rc.time, &x2, &y2);
-    const double ox = rc.pointOffsetX;
-    const double oy = rc.pointOffsetY;
-    return boxEdges(rc.width, rc.height, x1 + ox, y1 + oy, x2 + ox, y2 + oy);
-}
-
 // The fetched frame's record narrowed to the box, so that drawing it fills the box image.
 HostImage boxOfFrame(const HostImage& frame, const BoxEdges& box, int width, int height) {
     HostImage boxed = frame;
@@ -69,8 +46,9 @@ plugin_glsl_types::genVec3<float> meanColour(const HostImage& boxImage, int laye
 }
 
 // Wavelet coefficients of frequency layer `layer`, read back whole.
-TextureDataV4 layerCoefficients(const HostCall& call, HostImage& layers, int layer) {
-    HostImageLease coefficients(call, analysisForwardTransform(call, layers, layer));
+TextureDataV4 layerCoefficients(const HostCall& call, HostImage& layers, int layer,
+                                const Wavelet& wavelet) {
+    HostImageLease coefficients(call, analysisForwardTransform(call, layers, layer, wavelet));
     TextureDataV4 buffer;
     readImageRGBA(buffer, coefficients.image(), 0, 0, coefficients->width, coefficients->height);
     // The texture goes back to the host next, so it must not stay attached.
@@ -80,7 +58,7 @@ TextureDataV4 layerCoefficients(const HostCall& call, HostImage& layers, int lay
 
 }  // namespace
 
-void analyzeNoise(const HostCall& call, AnalysisResult& result) {
+void analyzeNoise(const HostCall& call, const AnalysisSettings& settings, AnalysisResult& result) {
     const RenderContext* rc = call.renderContext();
     // Without an instance there are no programs to measure with.
     if (rc == nullptr || rc->valid == 0 || instanceOf(call.api) == nullptr) return;
@@ -89,7 +67,8 @@ void analyzeNoise(const HostCall& call, AnalysisResult& result) {
     // An empty box, or one wholly outside the frame, has nothing to measure: the result
     // stays reset and no frame is fetched. A box partly outside is measured as drawn, its
     // outside part repeating the frame's edge texels.
-    const BoxEdges box = analysedBox(call, *rc);
+    const BoxCorners& c = settings.box;
+    const BoxEdges box = boxEdges(rc->width, rc->height, c.x1, c.y1, c.x2, c.y2);
     if (box.empty() || !box.overlapsFrame(rc->width, rc->height)) return;
 
     HostImage fetched{};
@@ -113,7 +92,8 @@ void analyzeNoise(const HostCall& call, AnalysisResult& result) {
     // The coarsest band-pass layer and the residual are never shrunk, so they get no entry.
     const int levels = waveletLevelCount(layerImage->width);
     for (int n = layerCount - 2; n >= 0; --n) {
-        const TextureDataV4 coefficients = layerCoefficients(call, layerImage.image(), n);
+        const TextureDataV4 coefficients =
+            layerCoefficients(call, layerImage.image(), n, *settings.wavelet);
         measureWaveletLevels(coefficients, levels, result.layers[size_t(n)]);
     }
 }

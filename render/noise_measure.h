@@ -2,7 +2,7 @@
 // back from the GPU, in the same 5 x 5 weighted mean the thresholding pass estimates with.
 #pragma once
 
-#include "gl/texture_data.h"
+#include "image/texture_data.h"
 #include "params/analysis_result.h"
 
 namespace Plugin {

@@ -8,7 +8,6 @@
 #include "gl/render_target.h"
 #include "gl/standard_passes.h"
 #include "params/parameter_ids.h"
-#include "params/threshold_settings.h"
 #include "render/frame_alignment.h"
 #include "render/frame_window.h"
 #include "render/frequency_pyramid.h"
@@ -19,19 +18,6 @@
 
 namespace Plugin {
 namespace {
-
-using Vec3 = plugin_glsl_types::genVec3<float>;
-
-// Shares of the thresholded value per channel: the views always show full strength.
-Vec3 removalAmounts(const HostCall& call, int viewOption, int n) {
-    if (viewOption != kViewResult) return {1.0f, 1.0f, 1.0f};
-    const float layer = readFloat(call, ids::frequencyRemoval(n).c_str()) * 0.01f;
-    Vec3 a;
-    a.x = readFloat(call, ids::channelRemoval(0).c_str()) * 0.01f * layer;
-    a.y = readFloat(call, ids::channelRemoval(1).c_str()) * 0.01f * layer;
-    a.z = readFloat(call, ids::channelRemoval(2).c_str()) * 0.01f * layer;
-    return a;
-}
 
 void alignNeighbours(const HostCall& call, LoadedWindow& window, int currentIndex) {
     const FramePyramid& reference = window.frames[size_t(currentIndex)];
@@ -52,13 +38,12 @@ HostImageLease makeBrightnessImage(const HostCall& call) {
 }
 
 // Coarse to fine; the last band-pass layer and the residual are never shrunk.
-void denoiseLayers(const HostCall& call, FrameWindow& frames, int layerCount,
-                   const RenderSettings& s) {
+void denoiseLayers(const HostCall& call, FrameWindow& frames, const RenderSettings& s) {
     HostImageLease brightness = makeBrightnessImage(call);
-    for (int n = layerCount - 2; n >= 0; --n) {
-        if (!layerHasThresholds(call, n)) continue;
-        denoiseLayer(call, frames, n, brightness.image(), removalAmounts(call, s.viewOption, n),
-                     s.edgeGain);
+    for (int n = int(s.layers.size()) - 1; n >= 0; --n) {
+        const LayerSettings& layer = s.layers[size_t(n)];
+        if (!layer.shrink) continue;
+        denoiseLayer(call, frames, n, brightness.image(), {layer, s.edgeGain, *s.wavelet});
     }
 }
 
@@ -75,37 +60,45 @@ void writeResult(const HostCall& call, HostImage& current, int layerCount) {
     renderYUVToRGB(call, output.image(), *rc.destination);
 }
 
-// What every rendering path leaves for the host.
-void cleanUp(const HostCall& call) {
-    const RenderContext& rc = *call.renderContext();
-    attachRenderTarget(*rc.destination, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    endBlendArithmetic();
-    bindTextureUnit(GL_TEXTURE0, rc.source->texture, true);
-    setUnitNearest(GL_TEXTURE0, true);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glUseProgram(0);
-}
+// What every rendering path leaves for the host, however the render ends.
+class RenderEndGuard {
+public:
+    explicit RenderEndGuard(const HostCall& call) : call_(call) {}
+    ~RenderEndGuard() {
+        const RenderContext& rc = *call_.renderContext();
+        attachRenderTarget(*rc.destination, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        endBlendArithmetic();
+        bindTextureUnit(GL_TEXTURE0, rc.source->texture, true);
+        setUnitNearest(GL_TEXTURE0, true);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glUseProgram(0);
+    }
+    RenderEndGuard(const RenderEndGuard&) = delete;
+    RenderEndGuard& operator=(const RenderEndGuard&) = delete;
+
+private:
+    HostCall call_;
+};
 
 void renderWindow(const HostCall& call, RenderSettings& s) {
     const RenderContext& rc = *call.renderContext();
-    readRenderSettings(call, s);
     const int layerCount = frequencyLayerCount(rc.source->width, rc.source->height);
-    const WindowRange range = frameWindowRange(rc.currentFrame, rc.frameCount, s.frames,
-                                               !hostKeepsWindowPastTheEnd(call));
+    readRenderSettings(call, layerCount, s);
+    const rules::WindowRange range = rules::frameWindowRange(
+        rc.currentFrame, rc.frameCount, s.frames, !hostKeepsWindowPastTheEnd(call));
     LoadedWindow window;
     if (!loadFrameWindow(call, range, window)) return;  // the host asked to stop
     if (s.trackMovement) alignNeighbours(call, window, range.currentIndex);
     for (FramePyramid& frame : window.frames) decomposeFrequencies(call, frame.image, layerCount);
     if (window.frames.size() > 1) temporalForward(call, window.frames, layerCount, 0);
-    denoiseLayers(call, window.frames, layerCount, s);
+    denoiseLayers(call, window.frames, s);
     if (window.frames.size() > 1) temporalInverse(call, window.frames, layerCount, 0);
     FramePyramid& current = window.frames[size_t(range.currentIndex)];
-    if (s.viewOption == kViewResult) {
+    if (s.viewOption == rules::kViewResult) {
         writeResult(call, current.image, layerCount);
     } else {
-        renderFrequencyView(call, current, s.mipmapLevel, s.viewOption,
-                            readFloat(call, ids::kFrequencyContrast));
+        renderFrequencyView(call, current, s.mipmapLevel, s.viewOption, s.frequencyContrast);
     }
 }
 
@@ -119,12 +112,12 @@ int32_t renderEffect(const HostCall& call) {
         return 1;
     }
     RenderSettings s = readViewSettings(call);
-    if (!s.imageAnalysed || s.viewOption == kViewAnalysisBox) {
-        renderAnalysisBox(call);
+    if (!s.imageAnalysed || s.viewOption == rules::kViewAnalysisBox) {
+        renderAnalysisBox(call, s.box);
         return 1;
     }
+    const RenderEndGuard end(call);
     renderWindow(call, s);
-    cleanUp(call);
     return 1;
 }
 

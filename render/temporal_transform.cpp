@@ -9,48 +9,39 @@
 
 #include "gl/blend_state.h"
 #include "gl/host_image.h"
+#include "gl/pass_guard.h"
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
 #include "gl/render_target.h"
+#include "gl/standard_passes.h"
 #include "shaders/standard_programs.h"
 
 namespace Plugin {
 namespace {
 
-constexpr const char* kCopyProgram = "glCopy";
 constexpr const char* kColourProgram = "singleColor";
 
 // How a draw meets its target. Every mode writes R, G and B only: alpha is carried through
 // untouched, and the scratch image's alpha is never read into a frame.
 enum class BlendMode { Plain, Subtract, Add };
 
-// Plain: blending off. Subtract: blending on, GL_FUNC_SUBTRACT (source - destination),
-// factors (ONE, ONE). Add: blending on, GL_FUNC_ADD, factors (ONE, ONE).
-void setBlendMode(BlendMode mode) {
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-    if (mode == BlendMode::Plain) {
-        glDisable(GL_BLEND);
-        return;
+BlendArithmetic arithmeticOf(BlendMode mode) {
+    switch (mode) {
+        case BlendMode::Subtract:
+            return BlendArithmetic::Subtract;
+        case BlendMode::Add:
+            return BlendArithmetic::Add;
+        case BlendMode::Plain:
+            break;
     }
-    glEnable(GL_BLEND);
-    glBlendEquation(mode == BlendMode::Subtract ? GL_FUNC_SUBTRACT : GL_FUNC_ADD);
-    glBlendFunc(GL_ONE, GL_ONE);
+    return BlendArithmetic::Replace;
 }
 
-// One "glCopy" draw of the source's level into the target's level. The quad's extents must
-// be the source's. GL: leaves "glCopy" bound, the target attached and the source on unit 0
-// with its base level back at 0.
+// One copy draw in the blend state of `mode`. GL: as drawLevelCopy.
 void drawLevel(const HostCall& call, const HostImage& source, int sourceLevel, const Quad& quad,
                const HostImage& target, int targetLevel, BlendMode mode) {
-    setBlendMode(mode);
-    call.effect().bindProgram(kCopyProgram);
-    setVertexMatrices(call);
-    setSourceSamplerUnit0(call);
-    attachRenderTarget(target, targetLevel);
-    bindTextureUnit(GL_TEXTURE0, source.texture, true);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, sourceLevel);
-    drawQuad(call, quad);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    beginBlendArithmetic(arithmeticOf(mode));
+    drawLevelCopy(call, source, sourceLevel, quad, target, targetLevel);
 }
 
 // Window slots of one pair: the one that holds (or receives) the sum and the one that
@@ -135,10 +126,7 @@ void scalePairs(const HostCall& call, const FrameWindow& window, const std::vect
     setVertexMatrices(call);
     const float scale = 1.0f / std::sqrt(2.0f);
     effect.setUniform4f(effect.uniformLocation(shaders::kColourUniform), scale, scale, scale, 1.0f);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    beginBlendArithmetic(BlendArithmetic::Multiply);
     const RenderContext& rc = *call.renderContext();
     const Quad quad = fillQuad(window[0].image, rc.width, rc.height);
     for (int level = 0; level < layerCount; ++level) {
@@ -203,18 +191,16 @@ std::vector<int> stageCounts(const FrameWindow& window, int count) {
 }  // namespace
 
 void temporalForward(const HostCall& call, FrameWindow& window, int layerCount, int count) {
+    const BlendingPassGuard end(call);
     for (int images : stageCounts(window, count)) forwardStage(call, window, layerCount, images);
-    endBlendArithmetic();
-    restoreHostBindings(call);
 }
 
 void temporalInverse(const HostCall& call, FrameWindow& window, int layerCount, int count) {
+    const BlendingPassGuard end(call);
     const std::vector<int> counts = stageCounts(window, count);
     for (auto images = counts.rbegin(); images != counts.rend(); ++images) {
         inverseStage(call, window, layerCount, *images);
     }
-    endBlendArithmetic();
-    restoreHostBindings(call);
 }
 
 }  // namespace Plugin

@@ -18,7 +18,7 @@
 // runs the same stages in reverse with the same rule. Windows of 2, 4 and 8 never carry.
 #pragma once
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "render/frame_pyramid.h"
 
 namespace Plugin {
@@ -27,7 +27,7 @@ namespace Plugin {
 // holds, means all of it). Fewer than two images: nothing is drawn and nothing moves.
 // GL: leaves blending off, blend equation add, factors (ONE, ONE), colour writes on for all
 // four channels, "singleColor" as the current program when anything was drawn, and the
-// host's destination attached and its source on unit 0 (restoreHostBindings).
+// host's destination attached and its source on unit 0, however it ends.
 void temporalForward(const HostCall& call, FrameWindow& window, int layerCount, int count);
 
 // Undoes temporalForward called with the same arguments, putting the frames back in time

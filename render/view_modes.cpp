@@ -6,7 +6,7 @@
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
 #include "gl/render_target.h"
-#include "params/parameter_ids.h"
+#include "params/effect_rules.h"
 #include "render/analysis_box.h"
 #include "render/frequency_pyramid.h"
 #include "shaders/view_programs.h"
@@ -14,22 +14,14 @@
 namespace Plugin {
 namespace {
 
-BoxEdges readBox(const HostCall& call) {
-    const RenderContext& rc = *call.renderContext();
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    call.api->GetPointParameter(call.host, ids::kAnalyzePoint1, rc.time, &x1, &y1);
-    call.api->GetPointParameter(call.host, ids::kAnalyzePoint2, rc.time, &x2, &y2);
-    return boxEdges(rc.width, rc.height, x1, y1, x2, y2);
-}
-
 // Mode 1 is Y as grey; the U and V entries show their own plane the same way.
 int viewModeFor(int viewOption) {
     switch (viewOption) {
-        case kViewFrequencyY:
+        case rules::kViewFrequencyY:
             return 1;
-        case kViewFrequencyU:
+        case rules::kViewFrequencyU:
             return 2;
-        case kViewFrequencyV:
+        case rules::kViewFrequencyV:
             return 3;
         default:
             return 0;
@@ -38,10 +30,11 @@ int viewModeFor(int viewOption) {
 
 }  // namespace
 
-void renderAnalysisBox(const HostCall& call) {
+void renderAnalysisBox(const HostCall& call, const BoxCorners& corners) {
     const RenderContext& rc = *call.renderContext();
     const HostImage& source = *rc.source;
-    const BoxEdges box = readBox(call);
+    const BoxEdges box =
+        boxEdges(rc.width, rc.height, corners.x1, corners.y1, corners.x2, corners.y2);
     const EffectData& effect = call.effect();
     effect.bindProgram("AnalysisBox");
     setVertexMatrices(call);

@@ -2,23 +2,15 @@
 // the source frame, and one frequency layer of the current frame.
 #pragma once
 
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "render/frame_pyramid.h"
+#include "render/render_settings.h"
 
 namespace Plugin {
 
-// "viewOption" values.
-enum ViewOption : int {
-    kViewResult = 0,
-    kViewAnalysisBox = 1,
-    kViewFrequencyY = 2,
-    kViewFrequencyU = 3,
-    kViewFrequencyV = 4,
-};
-
 // The source frame, darkened to half outside the analysis box, drawn into whatever the host
 // has bound. GL: ends with the source on unit 0 (nearest) and no program in use.
-void renderAnalysisBox(const HostCall& call);
+void renderAnalysisBox(const HostCall& call, const BoxCorners& box);
 
 // Layer `layer` of the pyramid, times "frequencyContrast", lifted by 0.5, into the
 // destination. "Frequency Y", "Frequency U" and "Frequency V" each show their own plane as

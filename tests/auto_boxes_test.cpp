@@ -12,6 +12,7 @@
 
 #include "cli/analysis/auto_boxes.h"
 #include "cli/analysis/box_candidates.h"
+#include "params/effect_rules.h"
 
 namespace {
 
@@ -233,17 +234,17 @@ bool insideFrame(const PixelBox& b, int width, int height) {
 // ---------------------------------------------------------------------------------------
 
 TEST(BrightnessBand, RoundsMeanLumaToTheNearestTenthAndClamps) {
-    EXPECT_EQ(brightnessBand(0.47f), 50);
-    EXPECT_EQ(brightnessBand(0.44f), 40);
-    EXPECT_EQ(brightnessBand(0.0f), 0);
-    EXPECT_EQ(brightnessBand(0.04f), 0);
-    EXPECT_EQ(brightnessBand(0.06f), 10);
-    EXPECT_EQ(brightnessBand(0.96f), 100);
-    EXPECT_EQ(brightnessBand(1.0f), 100);
-    EXPECT_EQ(brightnessBand(-0.3f), 0);
-    EXPECT_EQ(brightnessBand(1.7f), 100);
-    EXPECT_EQ(brightnessBand(1e9f), 100);
-    EXPECT_EQ(brightnessBand(std::nanf("")), 0);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.47f), 50);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.44f), 40);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.0f), 0);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.04f), 0);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.06f), 10);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(0.96f), 100);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(1.0f), 100);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(-0.3f), 0);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(1.7f), 100);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(1e9f), 100);
+    EXPECT_EQ(Plugin::rules::brightnessBandOf(std::nanf("")), 0);
 }
 
 TEST(BoxSides, LargestFirstPowersOfTwoThatLeaveRoomToMove) {
@@ -357,7 +358,8 @@ TEST(Flatness, EveryCandidateLiesInAFlatUnclippedPatchOfTheRightBrightness) {
         ASSERT_NE(patch, nullptr) << "box at " << c.box.x << "," << c.box.y << " holds texture";
         used.insert(patch);
         for (const Patch& clipped : kClipped) EXPECT_FALSE(clipped.area.overlaps(c.box));
-        EXPECT_EQ(brightnessBand(c.meanLuma), brightnessBand(patch->level));
+        EXPECT_EQ(Plugin::rules::brightnessBandOf(c.meanLuma),
+                  Plugin::rules::brightnessBandOf(patch->level));
         // Sampling error of one 64-pixel box is ≈ 2.2 %; 10 % is over four deviations.
         const float sigma = midToneGrain(patch->level);
         EXPECT_NEAR(c.noiseSigma, sigma, 0.10f * sigma);
@@ -389,12 +391,14 @@ TEST(Flatness, CandidatesComeMidTonesFirstThenByScore) {
 
 void expectDistinctBandsInMatchingPatches(const AutoBoxes& boxes,
                                           const std::vector<Patch>& patches) {
-    std::set<int> bands{brightnessBand(boxes.primary.meanLuma)};
+    std::set<int> bands{Plugin::rules::brightnessBandOf(boxes.primary.meanLuma)};
     for (const BoxCandidate& c : boxes.brightness) {
         const Patch* patch = patchHolding(patches, c.box);
         ASSERT_NE(patch, nullptr) << "brightness box at " << c.box.x << "," << c.box.y;
-        EXPECT_EQ(brightnessBand(c.meanLuma), brightnessBand(patch->level));
-        EXPECT_TRUE(bands.insert(brightnessBand(c.meanLuma)).second) << "band used twice";
+        EXPECT_EQ(Plugin::rules::brightnessBandOf(c.meanLuma),
+                  Plugin::rules::brightnessBandOf(patch->level));
+        EXPECT_TRUE(bands.insert(Plugin::rules::brightnessBandOf(c.meanLuma)).second)
+            << "band used twice";
         EXPECT_EQ(c.box.width, boxes.primary.box.width);
         EXPECT_EQ(c.box.height, boxes.primary.box.height);
     }

@@ -6,9 +6,9 @@
 
 namespace test {
 
-// Registration order: the motion warp, the two views, the colour conversions, the pyramid's two programs, the shared
-// copy, the padding copy, the flat colour, the shrinkage, then each wavelet's analysis and
-// synthesis.
+// Registration order: the motion warp, the two views, the colour conversions, the pyramid's two
+// programs, the shared copy, the padding copy, the flat colour, the shrinkage, then each wavelet's
+// analysis and synthesis.
 inline const std::vector<std::string> kExpectedRegistryOrder = {"opticalFlowDisplacement",
                                                                 "AnalysisBox",
                                                                 "viewFrequency",

@@ -12,6 +12,7 @@
 #include "cli/analysis_runner.h"
 #include "cli/effect_session.h"
 #include "cli/frame_cache.h"
+#include "cli/host_frames.h"
 #include "tests/support/box_oracle.h"
 #include "tests/support/camera_clip.h"
 

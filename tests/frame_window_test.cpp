@@ -1,6 +1,7 @@
 // Which frames a render's window holds, worked out by hand for each case.
 #include <gtest/gtest.h>
 
+#include "params/effect_rules.h"
 #include "render/frame_window.h"
 
 namespace {
@@ -27,8 +28,8 @@ TEST(FrameWindow, SlidesInwardsAtBothEndsOfTheClip) {
         {98, 100, 8, false, 95, 102, 3},  //
     };
     for (const Case& c : cases) {
-        const Plugin::WindowRange range =
-            Plugin::frameWindowRange(c.current, c.frameCount, c.frames, c.clampAtEnd);
+        const Plugin::rules::WindowRange range =
+            Plugin::rules::frameWindowRange(c.current, c.frameCount, c.frames, c.clampAtEnd);
         EXPECT_EQ(range.first, c.first) << c.current << " of " << c.frameCount << ", " << c.frames;
         EXPECT_EQ(range.last, c.last) << c.current << " of " << c.frameCount << ", " << c.frames;
         EXPECT_EQ(range.currentIndex, c.currentIndex) << c.current << ", " << c.frames;

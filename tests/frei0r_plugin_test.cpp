@@ -18,6 +18,7 @@
 #include "cli/analysis_runner.h"
 #include "cli/effect_session.h"
 #include "cli/frame_cache.h"
+#include "cli/host_frames.h"
 #include "cli/profile.h"
 #include "editor_core/gl_thread.h"
 #include "frei0r/frei0r_api.h"

@@ -36,25 +36,6 @@ void expectHostStateRestored(Host& host) {
     EXPECT_EQ(host.hostErrors(), 0);
 }
 
-TEST(GpuSetUp, BuildsProgramsAndDestroyingTheInstanceDeletesThem) {
-    Host host(testing_support::loadedModule(), kestrel::GlOptions{});
-    ASSERT_EQ(host.createInstance(), 1);
-    const std::set<GLuint> before = livePrograms();
-    EXPECT_EQ(host.setUpGpu(), 1);
-    expectHostStateRestored(host);
-    const std::set<GLuint> after = livePrograms();
-    EXPECT_GT(after.size(), before.size());
-
-    // A second set-up adds programs again (all but the shared copy program).
-    EXPECT_EQ(host.setUpGpu(), 1);
-    EXPECT_GT(livePrograms().size(), after.size());
-    expectHostStateRestored(host);
-
-    EXPECT_EQ(host.destroyInstance(), 1);
-    host.gl()->context().makeCurrent();
-    EXPECT_EQ(livePrograms(), before);
-}
-
 // The module's registry, read through the instance pointer the host keeps for it.
 std::vector<std::string> registeredNamesInIndexOrder(Host& host) {
     const auto& effect = *static_cast<const Plugin::EffectData*>(host.api().instanceData);
@@ -66,29 +47,37 @@ std::vector<std::string> registeredNamesInIndexOrder(Host& host) {
     return names;
 }
 
-TEST(GpuSetUp, RegistersEveryProgramAtItsPlace) {
+// Every program at its place and linked; a second set-up makes everything again except the
+// shared copy program; destroying the instance deletes every program it made.
+TEST(GpuSetUp, RegistersEveryProgramAndDestroyingTheInstanceDeletesThem) {
     Host host(testing_support::loadedModule(), kestrel::GlOptions{});
     ASSERT_EQ(host.createInstance(), 1);
+    const std::set<GLuint> before = livePrograms();
     ASSERT_EQ(host.setUpGpu(), 1);
+    expectHostStateRestored(host);
     const std::vector<std::string>& expected = test::kExpectedRegistryOrder;
     EXPECT_EQ(registeredNamesInIndexOrder(host), expected);
     host.gl()->context().makeCurrent();
-    for (const Plugin::gl::ProgramName& entry :
-         static_cast<const Plugin::EffectData*>(host.api().instanceData)->nameIndex) {
+    const auto& effect = *static_cast<const Plugin::EffectData*>(host.api().instanceData);
+    for (const Plugin::gl::ProgramName& entry : effect.nameIndex) {
         GLint linked = GL_FALSE;
-        const auto& effect = *static_cast<const Plugin::EffectData*>(host.api().instanceData);
         glGetProgramiv(effect.programs[size_t(entry.index)]->id, GL_LINK_STATUS, &linked);
         EXPECT_EQ(linked, GL_TRUE) << entry.name;
     }
 
-    // Again: everything is made a second time except the shared copy program.
     ASSERT_EQ(host.setUpGpu(), 1);
+    expectHostStateRestored(host);
     std::map<std::string, int> entries;
     for (const std::string& name : registeredNamesInIndexOrder(host)) ++entries[name];
     for (const std::string& name : expected) {
         EXPECT_EQ(entries[name], name == "glCopy" ? 1 : 2) << name;
     }
-    expectHostStateRestored(host);
+    host.gl()->context().makeCurrent();
+    EXPECT_EQ(livePrograms().size(), before.size() + 2 * expected.size() - 1);
+
+    EXPECT_EQ(host.destroyInstance(), 1);
+    host.gl()->context().makeCurrent();
+    EXPECT_EQ(livePrograms(), before);
 }
 
 TEST(GpuSetUp, AnnouncesItselfOnlyWithDiagnostics) {

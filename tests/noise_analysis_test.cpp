@@ -1,7 +1,7 @@
-// The noise analysis, through the plug-in's own code on our host's context: the box taken
-// from the clip's current frame, its layer and level counts, its mean colour, and the
-// measured maxima against a plain reference of the 5 x 5 rule written here over
-// coefficients the test reads back itself.
+// The noise analysis: the local magnitude it measures, worked out by hand on small
+// coefficient tables, and the whole analysis through the plug-in's own code on our host's
+// context: the box taken from the clip's current frame, its layer and level counts, its mean
+// colour, and how the measured thresholds follow the noise put in.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -18,6 +18,8 @@
 #include "render/analysis_box.h"
 #include "render/frequency_pyramid.h"
 #include "render/noise_analysis.h"
+#include "render/noise_measure.h"
+#include "render/render_settings.h"
 #include "tests/plugin_gl_fixture.h"
 
 namespace {
@@ -40,32 +42,9 @@ Vec3 yuvOf(const Rgb& c) {
             float(0.615 * c.r - 0.51499 * c.g - 0.10001 * c.b)};
 }
 
-// The RGB step that moves U by 1 and leaves Y and V alone: the middle column of the inverse
-// of the rows above, by cofactors.
-Rgb pureUStep() {
-    const double m[3][3] = {
-        {0.299, 0.587, 0.114}, {-0.14713, -0.28886, 0.436}, {0.615, -0.51499, -0.10001}};
-    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    return {-(m[0][1] * m[2][2] - m[0][2] * m[2][1]) / det,
-            (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det,
-            -(m[0][0] * m[2][1] - m[0][1] * m[2][0]) / det};
-}
-
-// Layers of a w x h box: the smallest L >= 1 with 2^(L+1) >= w or 2^(L+1) >= h.
-int layerCountFor(int w, int h) {
-    int layers = 1;
-    while ((2 << layers) < w && (2 << layers) < h) ++layers;
-    return layers;
-}
-
-// Wavelet levels measured for a box w wide: min(5, ceil(log2 w)).
-int levelsFor(int w) {
-    int levels = 0;
-    while (levels < 5 && (1 << levels) < w) ++levels;
-    return levels;
-}
+// The RGB step that moves U by 1 and leaves Y and V alone: the U column of the published
+// inverse matrix.
+constexpr Rgb kPureUStep{0.0, -0.39465, 2.03211};
 
 // A frame of one colour per pixel, alpha 1, rows bottom up.
 template <typename Colour>
@@ -103,33 +82,6 @@ std::vector<float> noisyColour(int w, int h, double sigma, unsigned seed) {
     });
 }
 
-// The rule written out: the largest (1/271)-weighted 5 x 5 mean of |c| over the sub-band at
-// (x0, y0) of size sw x sh, neighbours clamped into it; one channel of RGBA floats.
-double referenceMaximum(const std::vector<float>& rgba, int stride, int x0, int y0, int sw, int sh,
-                        int channel) {
-    static const double w[5][5] = {{1, 4, 7, 4, 1},
-                                   {4, 16, 26, 16, 4},
-                                   {7, 26, 41, 26, 7},
-                                   {4, 16, 26, 16, 4},
-                                   {1, 4, 7, 4, 1}};
-    double largest = 0;
-    for (int y = y0; y < y0 + sh; ++y) {
-        for (int x = x0; x < x0 + sw; ++x) {
-            double e = 0;
-            for (int j = -2; j <= 2; ++j) {
-                for (int i = -2; i <= 2; ++i) {
-                    const int sx = std::clamp(x + i, x0, x0 + sw - 1);
-                    const int sy = std::clamp(y + j, y0, y0 + sh - 1);
-                    e +=
-                        w[j + 2][i + 2] * std::fabs(rgba[size_t((sy * stride + sx) * 4 + channel)]);
-                }
-            }
-            largest = std::max(largest, e / 271.0);
-        }
-    }
-    return largest;
-}
-
 float channel(const Vec3& v, int c) {
     return c == 0 ? v.x : (c == 1 ? v.y : v.z);
 }
@@ -138,19 +90,6 @@ void expectMean(const Vec3& got, const Vec3& expected, double tolerance) {
     EXPECT_NEAR(got.x, expected.x, tolerance) << "Y";
     EXPECT_NEAR(got.y, expected.y, tolerance) << "U";
     EXPECT_NEAR(got.z, expected.z, tolerance) << "V";
-}
-
-bool allFinite(const AnalysisResult& r) {
-    bool finite = std::isfinite(r.meanColour.x) && std::isfinite(r.meanColour.y) &&
-                  std::isfinite(r.meanColour.z);
-    for (const LayerThresholds& layer : r.layers) {
-        for (const auto* band : {&layer.hh, &layer.lh, &layer.hl}) {
-            for (const Vec3& v : *band) {
-                finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-            }
-        }
-    }
-    return finite;
 }
 
 // A result that an analysis must overwrite or leave exactly as it was.
@@ -185,37 +124,78 @@ protected:
         host().renderContext().pointOffsetY = y;
     }
     AnalysisResult analyse(AnalysisResult result = {}) {
-        Plugin::analyzeNoise(call(), result);
+        Plugin::analyzeNoise(call(), Plugin::readAnalysisSettings(call()), result);
         expectHostBindings();
         EXPECT_EQ(images().outstanding(), 0) << "every image given back before returning";
         return result;
     }
     const std::vector<int>& fetches() { return host().gl()->clip().requests(); }
-
-    // Coefficients of every measured layer of the whole source frame as one box, through
-    // the same GPU steps as the analysis, read back by the host.
-    struct Coefficients {
-        int width = 0, height = 0;
-        std::vector<float> rgba;
-    };
-    std::vector<Coefficients> wholeFrameCoefficients(int w, int h) {
-        HostImage a = Plugin::makeImageLike(call(), w, h, true, 1);
-        Plugin::renderRGBToYUV(call(), *host().renderContext().source, a);
-        HostImage b = Plugin::makeImageLike(call(), w, h, true, 1);
-        const int layers = layerCountFor(w, h);
-        Plugin::decomposeFrequenciesInto(call(), a, b, layers);
-        std::vector<Coefficients> out;
-        for (int n = 0; n + 1 < layers; ++n) {
-            const HostImage k = Plugin::analysisForwardTransform(call(), b, n);
-            out.push_back({k.width, k.height, read(k)});
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-            release(k);
-        }
-        release(a);
-        release(b);
-        return out;
-    }
 };
+
+// A w x h table of coefficients, every one (v, 0, 0, 0).
+Plugin::TextureDataV4 table(int w, int h, float v = 0.0f) {
+    Plugin::TextureDataV4 t(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) t.at(x, y).x = v;
+    }
+    return t;
+}
+
+// The 5 x 5 weights are 1 4 7 4 1 / 4 16 26 16 4 / 7 26 41 26 7 (mirrored), 273 in all, and
+// the mean divides by 271. A lone 1 scores its own centre weight; in a corner, with the
+// neighbours clamped into the region, it stands in for the 3 x 3 block 41 + 2 (26 + 7) +
+// 16 + 2 4 + 1 = 132; a constant scores 273/271 of itself.
+TEST(LocalMagnitude, HandComputedWeights) {
+    Plugin::TextureDataV4 t = table(9, 9);
+    t.at(4, 4).x = 1.0f;
+    t.at(4, 4).y = -2.0f;  // magnitudes
+    Vec3 e = Plugin::largestLocalMagnitude(t, 0, 0, 9, 9);
+    EXPECT_NEAR(e.x, 41.0 / 271.0, 1e-7);
+    EXPECT_NEAR(e.y, 82.0 / 271.0, 1e-7);
+    EXPECT_EQ(e.z, 0.0f);
+    // The region's corner at (4, 4): the clamped fetches all land on the lone 1.
+    e = Plugin::largestLocalMagnitude(t, 4, 4, 5, 5);
+    EXPECT_NEAR(e.x, 132.0 / 271.0, 1e-7);
+    // A region beside it never sees it, though the 5 x 5 window would reach it.
+    EXPECT_EQ(Plugin::largestLocalMagnitude(t, 5, 0, 4, 9).x, 0.0f);
+    EXPECT_NEAR(Plugin::largestLocalMagnitude(table(6, 4, -0.5f), 0, 0, 6, 4).x,
+                0.5 * 273.0 / 271.0, 1e-7);
+    EXPECT_EQ(Plugin::largestLocalMagnitude(t, 3, 3, 0, 5).x, 0.0f) << "an empty region";
+}
+
+// An 8 x 4 table whose sub-bands each hold their own constant: level 1 splits it at
+// (4, 2), level 2 splits the lower-left 4 x 2 at (2, 1); what is left is the approximation.
+TEST(LocalMagnitude, LevelsReadTheirSubBandsAndPadWithZeros) {
+    Plugin::TextureDataV4 t(8, 4);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            float v = 0;
+            if (x >= 4 || y >= 2) {
+                v = x >= 4 && y >= 2 ? 1.0f : (x >= 4 ? 2.0f : 3.0f);  // HH, LH, HL
+            } else if (x >= 2 || y >= 1) {
+                v = x >= 2 && y >= 1 ? 4.0f : (x >= 2 ? 5.0f : 6.0f);
+            } else {
+                v = 100.0f;
+            }
+            t.at(x, y).z = v;
+        }
+    }
+    Plugin::LayerThresholds layer;
+    Plugin::measureWaveletLevels(t, 2, layer);
+    ASSERT_EQ(layer.hh.size(), 10u);
+    ASSERT_EQ(layer.lh.size(), 10u);
+    ASSERT_EQ(layer.hl.size(), 10u);
+    const float k = 273.0f / 271.0f;
+    const float expected[2][3] = {{1, 2, 3}, {4, 5, 6}};
+    for (int level = 0; level < 2; ++level) {
+        EXPECT_NEAR(layer.hh[size_t(level)].z, k * expected[level][0], 1e-5) << level;
+        EXPECT_NEAR(layer.lh[size_t(level)].z, k * expected[level][1], 1e-5) << level;
+        EXPECT_NEAR(layer.hl[size_t(level)].z, k * expected[level][2], 1e-5) << level;
+    }
+    for (size_t level = 2; level < 10; ++level) {
+        EXPECT_EQ(layer.hh[level].z + layer.lh[level].z + layer.hl[level].z, 0.0f) << level;
+    }
+}
 
 TEST(AnalysisBoxEdges, RoundToTheNearestPixelEdgeInEitherOrder) {
     // 96 x 64: the centre is at (48, 32).
@@ -252,75 +232,40 @@ TEST(AnalysisBoxEdges, EmptyOutsideAndUnusableCorners) {
     EXPECT_TRUE(far.overlapsFrame(96, 64));
 }
 
-// 64 x 64: 2^6 >= 64 first at L = 5, so 4 measured layers of min(5, log2 64) = 5 levels.
-TEST_F(NoiseAnalysis, A64BoxGivesFourLayersOfFiveLevelsAndFiveZeros) {
+// A box w x h has L layers, L the smallest with 2^(L+1) >= w or >= h, of which all but the
+// coarsest are measured, each over min(5, ceil(log2 w)) levels and zero beyond: 64 x 64
+// gives 4 layers of 5 levels; 12 x 40 gives 2 layers of 4, the width deciding.
+TEST_F(NoiseAnalysis, LayerAndLevelCountsFollowTheBox) {
+    struct Case {
+        double x1, y1, x2, y2;
+        size_t layers;
+        int levels;
+    };
     useClip(96, 64, {noisyColour(96, 64, 0.05, 11)});
-    setPoints(-32, -32, 32, 32);
-    const int layers = layerCountFor(64, 64);
-    const int levels = levelsFor(64);
-    ASSERT_EQ(layers - 1, 4);
-    ASSERT_EQ(levels, 5);
-    const AnalysisResult r = analyse();
-    EXPECT_EQ(fetches(), std::vector<int>{0});
-    ASSERT_EQ(int(r.layers.size()), layers - 1);
-    EXPECT_TRUE(allFinite(r));
-    for (int n = 0; n < layers - 1; ++n) {
-        const LayerThresholds& layer = r.layers[size_t(n)];
-        for (const auto* band : {&layer.hh, &layer.lh, &layer.hl}) {
-            ASSERT_EQ(band->size(), 10u) << "layer " << n;
-            for (int c = 0; c < 3; ++c) {
-                EXPECT_GT(channel((*band)[0], c), 0.0f) << "layer " << n << " channel " << c;
-                for (int k = 0; k < levels; ++k) {
-                    EXPECT_GE(channel((*band)[size_t(k)], c), 0.0f);
-                }
-                for (int k = levels; k < 10; ++k) {
-                    EXPECT_EQ(channel((*band)[size_t(k)], c), 0.0f) << "level " << k + 1;
-                }
-            }
-        }
-    }
-}
-
-TEST_F(NoiseAnalysis, MaximaMatchAReferenceOverTheCoefficients) {
-    constexpr int w = 64, h = 48;
-    useClip(w, h, {noisyColour(w, h, 0.08, 21)});
-    setPoints(-32, 24, 32, -24);  // the whole frame
-    const AnalysisResult r = analyse();
-    const std::vector<Coefficients> layers = wholeFrameCoefficients(w, h);
-    ASSERT_EQ(r.layers.size(), layers.size());
-    ASSERT_EQ(layers.size(), size_t(layerCountFor(w, h) - 1));
-    const int levels = levelsFor(w);
-    for (size_t n = 0; n < layers.size(); ++n) {
-        const Coefficients& k = layers[n];
-        int lw = k.width;
-        int lh = k.height;
-        for (int level = 1; level <= levels; ++level) {
-            const int w2 = lw / 2;
-            const int h2 = lh / 2;
-            // HH upper right, LH lower right, HL upper left.
-            const int x0[3] = {w2, w2, 0};
-            const int y0[3] = {h2, 0, h2};
-            const int sw[3] = {lw - w2, lw - w2, w2};
-            const int sh[3] = {lh - h2, h2, lh - h2};
-            const std::vector<Vec3>* got[3] = {&r.layers[n].hh, &r.layers[n].lh, &r.layers[n].hl};
-            for (int band = 0; band < 3; ++band) {
-                ASSERT_EQ(got[band]->size(), 10u);
-                for (int c = 0; c < 3; ++c) {
-                    const double expected = referenceMaximum(k.rgba, k.width, x0[band], y0[band],
-                                                             sw[band], sh[band], c);
-                    const float measured = channel((*got[band])[size_t(level - 1)], c);
-                    EXPECT_NEAR(measured, expected, 1e-6 + 1e-5 * expected)
-                        << "layer " << n << " level " << level << " band " << band << " channel "
-                        << c;
-                    if (level == 1) {
-                        EXPECT_GT(expected, 1e-4) << "noise leaves detail in every layer";
+    for (const Case& c : {Case{-32, -32, 32, 32, 4, 5}, Case{-6, -20, 6, 20, 2, 4}}) {
+        setPoints(c.x1, c.y1, c.x2, c.y2);
+        const AnalysisResult r = analyse();
+        ASSERT_EQ(r.layers.size(), c.layers);
+        for (size_t n = 0; n < c.layers; ++n) {
+            const LayerThresholds& layer = r.layers[n];
+            for (const auto* band : {&layer.hh, &layer.lh, &layer.hl}) {
+                ASSERT_EQ(band->size(), 10u) << "layer " << n;
+                for (int k = 0; k < 10; ++k) {
+                    for (int ch = 0; ch < 3; ++ch) {
+                        const float v = channel((*band)[size_t(k)], ch);
+                        if (k == 0) {
+                            EXPECT_GT(v, 0.0f) << "layer " << n << " level 1";
+                        } else if (k < c.levels) {  // small layers may run out of texels
+                            EXPECT_GE(v, 0.0f) << "layer " << n << " level " << k + 1;
+                        } else {
+                            EXPECT_EQ(v, 0.0f) << "layer " << n << " level " << k + 1;
+                        }
                     }
                 }
             }
-            lw = w2;
-            lh = h2;
         }
     }
+    EXPECT_EQ(fetches(), (std::vector<int>{0, 0}));
 }
 
 TEST_F(NoiseAnalysis, AUniformBoxHasNoNoiseAndItsOwnMean) {
@@ -335,7 +280,7 @@ TEST_F(NoiseAnalysis, AUniformBoxHasNoNoiseAndItsOwnMean) {
         useClip(64, 64, {rgba});
         setPoints(-20, -20, 20, 20);
         const AnalysisResult r = analyse(stale());
-        ASSERT_EQ(int(r.layers.size()), layerCountFor(40, 40) - 1);
+        ASSERT_EQ(r.layers.size(), 4u);
         for (const LayerThresholds& layer : r.layers) {
             for (const auto* band : {&layer.hh, &layer.lh, &layer.hl}) {
                 ASSERT_EQ(band->size(), 10u);
@@ -386,9 +331,9 @@ TEST_F(NoiseAnalysis, CornersInEitherOrderGiveTheSameResult) {
     const AnalysisResult a = analyse();
     setPoints(-20, -20, 12, 12);  // the other diagonal
     const AnalysisResult b = analyse();
-    ASSERT_EQ(a.layers.size(), b.layers.size());
-    ASSERT_EQ(a.layers.size(), size_t(layerCountFor(32, 32) - 1));
-    for (size_t n = 0; n < a.layers.size(); ++n) {
+    ASSERT_EQ(a.layers.size(), 3u);
+    ASSERT_EQ(b.layers.size(), 3u);
+    for (size_t n = 0; n < 3; ++n) {
         for (size_t k = 0; k < 10; ++k) {
             EXPECT_EQ(a.layers[n].hh[k].x, b.layers[n].hh[k].x);
             EXPECT_EQ(a.layers[n].lh[k].y, b.layers[n].lh[k].y);
@@ -410,22 +355,23 @@ TEST_F(NoiseAnalysis, MoreNoiseGivesLargerThresholds) {
     const AnalysisResult loud = analyse();
     ASSERT_FALSE(quiet.layers.empty());
     ASSERT_EQ(quiet.layers.size(), loud.layers.size());
+    const Vec3* q[3] = {&quiet.layers[0].hh[0], &quiet.layers[0].lh[0], &quiet.layers[0].hl[0]};
+    const Vec3* l[3] = {&loud.layers[0].hh[0], &loud.layers[0].lh[0], &loud.layers[0].hl[0]};
     for (int band = 0; band < 3; ++band) {
-        const Vec3& q = band == 0 ? quiet.layers[0].hh[0]
-                                  : (band == 1 ? quiet.layers[0].lh[0] : quiet.layers[0].hl[0]);
-        const Vec3& l = band == 0 ? loud.layers[0].hh[0]
-                                  : (band == 1 ? loud.layers[0].lh[0] : loud.layers[0].hl[0]);
-        EXPECT_GT(q.x, 0.001f) << "band " << band;
-        EXPECT_GT(l.x, q.x) << "band " << band;
-        EXPECT_NEAR(l.x / q.x, 3.0, 0.03) << "band " << band;
+        EXPECT_GT(q[band]->x, 0.001f) << "band " << band;
+        EXPECT_NEAR(l[band]->x / q[band]->x, 3.0, 0.03) << "band " << band;
     }
     // Grey noise has no colour.
     EXPECT_LT(loud.layers[0].hh[0].y, 1e-3f * loud.layers[0].hh[0].x);
     EXPECT_LT(loud.layers[0].hh[0].z, 1e-3f * loud.layers[0].hh[0].x);
+    // White noise lives mostly in the finest layer: each coarser one measures less.
+    for (size_t n = 1; n < loud.layers.size(); ++n) {
+        EXPECT_LT(loud.layers[n].hh[0].x, loud.layers[n - 1].hh[0].x) << "layer " << n;
+    }
 }
 
 TEST_F(NoiseAnalysis, NoiseOnlyInULeavesYAndVAtZero) {
-    useClip(64, 64, {noisyGrey(64, 64, 0.05, pureUStep(), 51)});
+    useClip(64, 64, {noisyGrey(64, 64, 0.05, kPureUStep, 51)});
     setPoints(-32, -32, 32, 32);
     const AnalysisResult r = analyse();
     ASSERT_EQ(r.layers.size(), 4u);
@@ -468,14 +414,12 @@ TEST_F(NoiseAnalysis, OnePixelWideOrHighBoxesHaveAFiniteMean) {
 
     setPoints(-10, -16, -9, 16);  // column 38, rows 16 .. 47
     const AnalysisResult column = analyse(stale());
-    EXPECT_EQ(int(column.layers.size()), layerCountFor(1, 32) - 1);
-    EXPECT_TRUE(allFinite(column));
+    EXPECT_TRUE(column.layers.empty()) << "a single layer, never measured";
     expectMean(column.meanColour, yuvOf(meanOver(38, 39, 16, 48)), kMeanTolerance);
 
     setPoints(-16, -3, 16, -2);  // row 29, columns 32 .. 63
     const AnalysisResult row = analyse(stale());
-    EXPECT_EQ(int(row.layers.size()), layerCountFor(32, 1) - 1);
-    EXPECT_TRUE(allFinite(row));
+    EXPECT_TRUE(row.layers.empty());
     expectMean(row.meanColour, yuvOf(meanOver(32, 64, 29, 30)), kMeanTolerance);
 
     setPoints(0, 0, 1, 1);  // the single pixel (48, 32)
@@ -512,8 +456,8 @@ TEST_F(NoiseAnalysis, ABoxPartlyOutsideRepeatsTheEdge) {
     useClip(96, 64, {frameOf(96, 64, colourAt)});
     setPoints(-64, -8, -47, 8);  // columns -16 .. 0
     const AnalysisResult r = analyse();
-    EXPECT_EQ(int(r.layers.size()), layerCountFor(17, 16) - 1);
-    EXPECT_TRUE(allFinite(r));
+    ASSERT_EQ(r.layers.size(), 2u);
+    EXPECT_GE(r.layers[0].hh[0].x, 0.0f) << "a number";
     expectMean(r.meanColour, yuvOf(colourAt(0, 0)), kMeanTolerance);
 }
 

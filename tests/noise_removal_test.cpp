@@ -1,10 +1,11 @@
-// The shrinkage pass, through the plug-in's own code on our host's context, against a
-// plain reference of the rule written here over a 16 x 16 decomposition of two levels.
+// The shrinkage pass, through the plug-in's own code on our host's context, over a 16 x 16
+// decomposition of two levels. Expected values are worked out by hand: a uniform estimate of
+// 1 has the local magnitude 273/271 everywhere (the weights sum to 273, the mean divides by
+// 271), and an isolated coefficient counts only with its own weight, 41/271.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "gl/host_image.h"
 #include "gl/pass_chain.h"
 #include "params/parameter_ids.h"
+#include "render/render_settings.h"
 #include "tests/plugin_gl_fixture.h"
 
 namespace {
@@ -22,8 +24,9 @@ using Vec3 = Plugin::plugin_glsl_types::genVec3<float>;
 constexpr int kSize = 16;
 constexpr int kLevels = 2;
 constexpr int kLayer = 3;
+constexpr float kUniformMagnitude = 273.0f / 271.0f;
 
-// Everything the rule depends on, in the test's own terms.
+// Everything the pass depends on, in the test's own terms.
 struct Settings {
     float thresholds[kLevels][3][3] = {};  // [level - 1][band HH, LH, HL][channel], fractions
     float channelMultiplier[3] = {1, 1, 1};
@@ -31,66 +34,35 @@ struct Settings {
     float brightnessMultiplier[11] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     float softness = 0;  // percent
     Vec3 removal = {1, 1, 1};
+
+    Settings& allThresholds(float t) {
+        for (auto& level : thresholds) {
+            for (auto& band : level) std::fill(std::begin(band), std::end(band), t);
+        }
+        return *this;
+    }
 };
 
-// The multiplier curve: linear between brightness 0, 0.1, ..., 1, held beyond.
-float curve(const Settings& s, float b) {
-    if (b <= 0) return s.brightnessMultiplier[0];
-    for (int j = 1; j <= 10; ++j) {
-        if (b <= 0.1f * float(j)) {
-            const float t = (b - 0.1f * float(j - 1)) * 10;
-            return s.brightnessMultiplier[j - 1] * (1 - t) + s.brightnessMultiplier[j] * t;
-        }
-    }
-    return s.brightnessMultiplier[10];
+// Texel (x, y) channel c of a 16 x 16 RGBA image.
+float at(const std::vector<float>& rgba, int x, int y, int c) {
+    return rgba[size_t((y * kSize + x) * 4 + c)];
 }
 
-// Expected output of texel (x, y), channel c, for a uniform brightness b. Level k covers
-// the lower-left 16 >> (k - 1) texels; its detail is wherever either coordinate lies in the
-// upper half; what remains of level kLevels is the approximation.
-float reference(const Settings& s, const std::vector<float>& coef, const std::vector<float>& est,
-                float b, int x, int y, int c) {
-    const float in = coef[size_t((y * kSize + x) * 4 + c)];
-    int level = 0;
-    int band = 0;
-    for (int k = 1; k <= kLevels && level == 0; ++k) {
+// Level k's sub-band (0 HH, 1 LH, 2 HL) holding texel (x, y), or level 0 for the
+// approximation: level k's detail lies in the lower-left 16 >> (k - 1) texels, where either
+// coordinate is in the upper half.
+std::pair<int, int> subBandOf(int x, int y) {
+    for (int k = 1; k <= kLevels; ++k) {
         const int half = kSize >> k;
-        const bool right = x >= half && x < 2 * half;
-        const bool top = y >= half && y < 2 * half;
-        if (x < 2 * half && y < 2 * half && (right || top)) {
-            level = k;
-            band = right && top ? 0 : (right ? 1 : 2);
-        }
+        if (x >= 2 * half || y >= 2 * half) continue;
+        const bool right = x >= half;
+        const bool top = y >= half;
+        if (right || top) return {k, right && top ? 0 : (right ? 1 : 2)};
     }
-    if (level == 0) return in;  // the approximation
-    float e = 0;
-    const float w2[5][5] = {{1, 4, 7, 4, 1},
-                            {4, 16, 26, 16, 4},
-                            {7, 26, 41, 26, 7},
-                            {4, 16, 26, 16, 4},
-                            {1, 4, 7, 4, 1}};
-    for (int j = -2; j <= 2; ++j) {
-        for (int i = -2; i <= 2; ++i) {
-            const int sx = std::clamp(x + i, 0, kSize - 1);
-            const int sy = std::clamp(y + j, 0, kSize - 1);
-            e += w2[j + 2][i + 2] * std::fabs(est[size_t((sy * kSize + sx) * 4 + c)]);
-        }
-    }
-    e /= 271.0f;
-    const float t =
-        s.thresholds[level - 1][band][c] * s.channelMultiplier[c] * s.layerMultiplier * curve(s, b);
-    const float h = s.softness * 0.01f * 0.5f;
-    const float lo = t * (1 - h);
-    const float hi = t * (1 + h);
-    float out = in;
-    if (e < lo) {
-        out = 0;
-    } else if (e < hi) {
-        out = in * (e - lo) / (hi - lo);
-    }
-    const float amount = c == 0 ? s.removal.x : (c == 1 ? s.removal.y : s.removal.z);
-    return in + amount * (out - in);
+    return {0, 0};
 }
+
+const std::vector<float> kOnes(kSize* kSize * 4, 1.0f);
 
 class NoiseRemoval : public test::PluginGlTest {
 protected:
@@ -123,7 +95,7 @@ protected:
     // Runs the pass over `coef` with `est` as estimate and a uniform brightness, into an
     // output pre-filled with 7 so that texels the pass leaves alone show.
     std::vector<float> run(const Settings& s, const std::vector<float>& coef,
-                           const std::vector<float>& est, float b, int levels = kLevels) {
+                           const std::vector<float>& est, float b) {
         apply(s);
         HostImage input = floatImage(coef);
         HostImage estimate = floatImage(est);
@@ -131,7 +103,8 @@ protected:
         HostImage output = floatImage(std::vector<float>(kSize * kSize * 4, 7.0f));
         {
             PassChain chain(call(), &input, &output, false);
-            Plugin::renderNoiseRemoval(call(), chain, brightness, 0, estimate, kLayer, levels,
+            Plugin::renderNoiseRemoval(call(), chain, brightness, 0, estimate, kLevels,
+                                       Plugin::readNoiseRemovalSettings(call(), kLayer, kLevels),
                                        s.removal);
             EXPECT_EQ(chain.currentSource(), &output) << "the chain advanced once";
             chain.finish();
@@ -142,65 +115,73 @@ protected:
     }
 };
 
-Settings randomSettings(unsigned seed, float softness) {
-    std::vector<float> r = test::randomRgba(10, 10, seed, 0.0f, 1.0f);
-    Settings s;
-    size_t i = 0;
-    for (auto& level : s.thresholds) {
-        for (auto& band : level) {
-            for (float& t : band) t = 0.6f * r[i++];
-        }
-    }
-    for (float& m : s.channelMultiplier) m = 0.5f + r[i++];
-    s.layerMultiplier = 0.5f + r[i++];
-    for (float& m : s.brightnessMultiplier) m = 0.5f + r[i++];
-    s.softness = softness;
-    s.removal = {1.0f, 0.0f, 0.6f};
-    return s;
-}
-
-TEST_F(NoiseRemoval, MatchesTheReferenceForHardSoftAndFullySoftThresholds) {
+// One threshold above the uniform magnitude at a time: exactly its level, band and channel
+// goes, everything else (alpha and the approximation included) stays as it was.
+TEST_F(NoiseRemoval, EachThresholdActsOnItsOwnLevelBandAndChannel) {
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 21, -1.0f, 1.0f);
-    const std::vector<float> est = test::randomRgba(kSize, kSize, 22, -0.5f, 0.5f);
-    for (float softness : {0.0f, 40.0f, 100.0f}) {
-        const Settings s = randomSettings(unsigned(softness) + 5, softness);
-        for (float b : {0.37f, 0.85f}) {
-            const std::vector<float> out = run(s, coef, est, b);
-            int changed = 0;
+    for (int level = 1; level <= kLevels; ++level) {
+        for (int band = 0; band < 3; ++band) {
+            const int channel = (band + level) % 3;
+            Settings s;
+            s.thresholds[level - 1][band][channel] = 2.0f;
+            const std::vector<float> out = run(s, coef, kOnes, 0.5f);
             for (int y = 0; y < kSize; ++y) {
                 for (int x = 0; x < kSize; ++x) {
-                    for (int c = 0; c < 3; ++c) {
-                        const float expected = reference(s, coef, est, b, x, y, c);
-                        const float got = out[size_t((y * kSize + x) * 4 + c)];
-                        // Linear filtering at texel centres may blend in ~1e-6 of the
-                        // neighbours on a CPU rasteriser.
-                        ASSERT_NEAR(got, expected, 1e-4) << "softness " << softness << " b " << b
-                                                         << " at " << x << ", " << y << " c" << c;
-                        changed += got != coef[size_t((y * kSize + x) * 4 + c)];
+                    const bool inBand = subBandOf(x, y) == std::pair{level, band};
+                    for (int c = 0; c < 4; ++c) {
+                        ASSERT_EQ(at(out, x, y, c),
+                                  inBand && c == channel ? 0.0f : at(coef, x, y, c))
+                            << "level " << level << " band " << band << " at " << x << ", " << y
+                            << " channel " << c;
                     }
-                    // Alpha is never touched.
-                    ASSERT_EQ(out[size_t((y * kSize + x) * 4 + 3)],
-                              coef[size_t((y * kSize + x) * 4 + 3)]);
                 }
             }
-            EXPECT_GT(changed, 50) << "the settings must bite for the comparison to mean much";
         }
     }
 }
 
-// Texel (x, y) channel c of a decomposition.
-float at(const std::vector<float>& rgba, int x, int y, int c) {
-    return rgba[size_t((y * kSize + x) * 4 + c)];
+// Hard thresholding of an isolated coefficient: only 41/271 = 0.1513 of its own magnitude
+// counts.
+TEST_F(NoiseRemoval, AnIsolatedPeakIsJudgedByItsOwnWeightOnly) {
+    std::vector<float> coef(kSize * kSize * 4, 0.0f);
+    for (size_t i = 3; i < coef.size(); i += 4) coef[i] = 1.0f;
+    coef[size_t((11 * kSize + 11) * 4)] = 1.0f;  // Y of HH at level 1
+    for (float threshold : {0.16f, 0.14f}) {
+        Settings s;
+        s.thresholds[0][0][0] = threshold;
+        const std::vector<float> out = run(s, coef, coef, 0.5f);
+        EXPECT_EQ(at(out, 11, 11, 0), threshold > 41.0f / 271.0f ? 0.0f : 1.0f) << threshold;
+    }
+}
+
+// Fully soft thresholds of 1 run from t / 2 to 3t / 2, scaled by the brightness multiplier.
+// At brightness 0.35, halfway between 0.5 (at 0.3) and 2 (at 0.4), t = 1.25: a coefficient
+// keeps (273/271 - 0.625) / 1.25 = 0.3059 of itself. At 0.3 itself t = 0.5, whose upper
+// end 0.75 the magnitude passes, so it is kept whole.
+TEST_F(NoiseRemoval, SoftThresholdsBetweenBrightnessGridPointsByHand) {
+    const std::vector<float> coef = test::randomRgba(kSize, kSize, 31, 0.5f, 1.0f);
+    Settings s;
+    s.allThresholds(1.0f);
+    s.softness = 100.0f;
+    s.brightnessMultiplier[3] = 0.5f;
+    s.brightnessMultiplier[4] = 2.0f;
+    const float kept = (kUniformMagnitude - 0.625f) / 1.25f;
+    std::vector<float> out = run(s, coef, kOnes, 0.35f);
+    for (auto [x, y] : {std::pair{12, 12}, {12, 3}, {3, 12}, {5, 6}}) {
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(at(out, x, y, c), kept * at(coef, x, y, c), 1e-5) << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(at(out, 1, 1, 0), at(coef, 1, 1, 0)) << "the approximation stays";
+    out = run(s, coef, kOnes, 0.3f);
+    EXPECT_EQ(at(out, 12, 12, 0), at(coef, 12, 12, 0));
 }
 
 TEST_F(NoiseRemoval, AZeroThresholdOrMultiplierLeavesItsCoefficientsAlone) {
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 31, -1.0f, 1.0f);
     const std::vector<float> est = test::randomRgba(kSize, kSize, 32, -0.1f, 0.1f);
-    Settings all;  // thresholds far above every estimate: everything detailed goes
-    for (auto& level : all.thresholds) {
-        for (auto& band : level) std::fill(std::begin(band), std::end(band), 0.9f);
-    }
-    Settings zeroThreshold = all;
+    // Thresholds far above every estimate: everything detailed goes.
+    Settings zeroThreshold = Settings().allThresholds(0.9f);
     zeroThreshold.thresholds[0][0][0] = 0;  // Y of HH at level 1
     std::vector<float> out = run(zeroThreshold, coef, est, 0.5f);
     for (int y = 8; y < 16; ++y) {
@@ -209,34 +190,32 @@ TEST_F(NoiseRemoval, AZeroThresholdOrMultiplierLeavesItsCoefficientsAlone) {
             EXPECT_EQ(at(out, x, y, 1), 0.0f);
         }
     }
-    Settings zeroChannel = all;
+    Settings zeroChannel = Settings().allThresholds(0.9f);
     zeroChannel.channelMultiplier[1] = 0;
-    Settings zeroLayer = all;
+    Settings zeroLayer = Settings().allThresholds(0.9f);
     zeroLayer.layerMultiplier = 0;
-    Settings zeroBrightness = all;
+    Settings zeroBrightness = Settings().allThresholds(0.9f);
     std::fill(std::begin(zeroBrightness.brightnessMultiplier),
               std::end(zeroBrightness.brightnessMultiplier), 0.0f);
+    // Without the U multiplier U stays and Y and V go as before; without the layer's or
+    // the brightness multiplier everything stays.
     for (const Settings* s : {&zeroChannel, &zeroLayer, &zeroBrightness}) {
         out = run(*s, coef, est, 0.5f);
         for (int y = 0; y < kSize; ++y) {
             for (int x = 0; x < kSize; ++x) {
-                const bool channelOnly = s == &zeroChannel;
                 for (int c = 0; c < 3; ++c) {
-                    if (!channelOnly || c == 1) {
-                        EXPECT_EQ(at(out, x, y, c), at(coef, x, y, c));
-                    }
+                    const bool removed = s == &zeroChannel && c != 1 && subBandOf(x, y).first > 0;
+                    ASSERT_EQ(at(out, x, y, c), removed ? 0.0f : at(coef, x, y, c))
+                        << x << ", " << y << " channel " << c;
                 }
             }
         }
     }
 }
 
-TEST_F(NoiseRemoval, RemovalAmountZeroKeepsTheChannelAndTheApproximationNeverChanges) {
+TEST_F(NoiseRemoval, RemovalAmountSharesTheResultPerChannel) {
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 41, -1.0f, 1.0f);
-    Settings s;
-    for (auto& level : s.thresholds) {
-        for (auto& band : level) std::fill(std::begin(band), std::end(band), 0.9f);
-    }
+    Settings s = Settings().allThresholds(0.9f);
     s.removal = {0.0f, 1.0f, 0.25f};
     const std::vector<float> out = run(s, coef, coef, 0.5f);
     for (int y = 0; y < kSize; ++y) {
@@ -256,11 +235,8 @@ TEST_F(NoiseRemoval, TexelsBeyondTheUsedRectangleAreNeverWritten) {
     // A 12 x 12 picture in the 16 x 16 texture: levels cover 12 and 6 texels.
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 51, -1.0f, 1.0f);
     apply(Settings{});
-    HostImage input = Plugin::makeImage(call(), kSize, kSize, GL_RGBA32F);
-    ASSERT_TRUE(images().upload(input.texture, 0, kSize, kSize, coef.data()));
-    HostImage output = Plugin::makeImage(call(), kSize, kSize, GL_RGBA32F);
-    const std::vector<float> sevens(kSize * kSize * 4, 7.0f);
-    ASSERT_TRUE(images().upload(output.texture, 0, kSize, kSize, sevens.data()));
+    HostImage input = floatImage(coef);
+    HostImage output = floatImage(std::vector<float>(kSize * kSize * 4, 7.0f));
     // Both records describe the 12 x 12 picture of their 16 x 16 textures.
     HostImage picture = input;
     picture.width = picture.height = 12;
@@ -271,7 +247,8 @@ TEST_F(NoiseRemoval, TexelsBeyondTheUsedRectangleAreNeverWritten) {
     const int drawsBefore = drawsRecorded();
     {
         PassChain chain(call(), &picture, &target, false);
-        Plugin::renderNoiseRemoval(call(), chain, input, 0, input, kLayer, 1, {1, 1, 1});
+        Plugin::renderNoiseRemoval(call(), chain, input, 0, input, 1,
+                                   Plugin::readNoiseRemovalSettings(call(), kLayer, 1), {1, 1, 1});
         chain.finish();
     }
     EXPECT_EQ(drawsRecorded() - drawsBefore, 1) << "one level, one pass";
@@ -288,38 +265,20 @@ TEST_F(NoiseRemoval, TexelsBeyondTheUsedRectangleAreNeverWritten) {
     release(output);
 }
 
-// A uniform estimate of 1 gives a local magnitude of 273 / 271. With a threshold of 1, a
-// multiplier of 2 removes every detail coefficient and one of 0.5 keeps it.
+// With a threshold of 1 against the uniform magnitude 273/271, a multiplier of 2 removes
+// every detail coefficient and one of 0.5 keeps it.
 TEST_F(NoiseRemoval, BrightnessPicksItsMultiplierOnTheGridAndBeyondItsEnds) {
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 61, 0.5f, 1.0f);
-    const std::vector<float> ones(kSize * kSize * 4, 1.0f);
     const std::pair<float, int> cases[] = {
         {0.3f, 3}, {1.5f, 10}, {-0.2f, 0}, {0.0f, 0}, {1.0f, 10}};
     for (const auto& [b, band] : cases) {
-        Settings s;
-        for (auto& level : s.thresholds) {
-            for (auto& bandThresholds : level)
-                std::fill(std::begin(bandThresholds), std::end(bandThresholds), 1.0f);
-        }
+        Settings s = Settings().allThresholds(1.0f);
         std::fill(std::begin(s.brightnessMultiplier), std::end(s.brightnessMultiplier), 0.5f);
         s.brightnessMultiplier[band] = 2.0f;
-        const std::vector<float> out = run(s, coef, ones, b);
+        const std::vector<float> out = run(s, coef, kOnes, b);
         EXPECT_EQ(at(out, 12, 12, 0), 0.0f) << "brightness " << b << " takes m" << band;
         EXPECT_EQ(at(out, 5, 1, 0), 0.0f) << "brightness " << b << " takes m" << band;
         EXPECT_EQ(at(out, 1, 1, 0), at(coef, 1, 1, 0)) << "the approximation stays";
-    }
-}
-
-// Hard thresholding of an isolated coefficient: only 41/271 of its own magnitude counts.
-TEST_F(NoiseRemoval, AnIsolatedPeakIsJudgedByItsOwnWeightOnly) {
-    std::vector<float> coef(kSize * kSize * 4, 0.0f);
-    for (size_t i = 3; i < coef.size(); i += 4) coef[i] = 1.0f;
-    coef[size_t((11 * kSize + 11) * 4)] = 1.0f;  // Y of HH at level 1
-    for (float threshold : {0.16f, 0.14f}) {     // 41 / 271 = 0.1513
-        Settings s;
-        s.thresholds[0][0][0] = threshold;
-        const std::vector<float> out = run(s, coef, coef, 0.5f);
-        EXPECT_EQ(at(out, 11, 11, 0), threshold > 41.0f / 271.0f ? 0.0f : 1.0f) << threshold;
     }
 }
 

@@ -1,6 +1,7 @@
 // Message codes and their results, through the loaded module's Notify.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -27,13 +28,6 @@ std::vector<std::string> panelOfAnUntouchedHost() {
     EXPECT_EQ(host.declareParameters(), 1);
     return idsOf(host);
 }
-
-// What a thrower saw when it was called, so a test can tell that it ran exactly once and
-// that the module made no call to the host once the exception had left the table.
-struct ThrowRecord {
-    int times = 0;
-    int hostCallsAtThrow = 0;
-};
 
 // Sends message 2 and returns its result; an exception escaping Notify fails the test here
 // instead of ending it somewhere further up.
@@ -84,79 +78,42 @@ TEST(Notify, ResultOfEveryMessageCode) {
 
 // Exceptions from outside the plug-in's own types, thrown by the host's table while message
 // 2 is declaring, unwind through the module's code and must come back as result 5, never
-// across the C boundary.
-TEST(Notify, OutOfMemoryAtTheFirstDeclarationFailsTheMessage) {
-    const std::vector<std::string> reference = panelOfAnUntouchedHost();
-    ASSERT_FALSE(reference.empty());
-
-    Host host(testing_support::loadedModule());
-    ASSERT_EQ(host.createInstance(), 1);
-    void* instance = host.api().instanceData;
-    ThrowRecord thrown;
-    host.throwAtDeclaration(1, [&] {
-        ++thrown.times;
-        thrown.hostCallsAtThrow = host.hostCalls();
-        throw std::bad_alloc();
-    });
-    EXPECT_EQ(declareWithoutEscape(host), 5);
-    EXPECT_EQ(thrown.times, 1);
-    EXPECT_EQ(host.hostCalls(), thrown.hostCallsAtThrow);
-    EXPECT_EQ(host.parameters().size(), 0u);
-    EXPECT_EQ(host.api().instanceData, instance);  // the instance is neither lost nor freed
-
-    // The same host goes on: the next message 2 (the seam has fired) declares the whole panel.
-    EXPECT_EQ(declareWithoutEscape(host), 1);
-    EXPECT_EQ(thrown.times, 1);
-    EXPECT_EQ(idsOf(host), reference);
-    EXPECT_EQ(host.destroyInstance(), 1);
-    EXPECT_EQ(host.api().instanceData, nullptr);
-    EXPECT_EQ(host.hostErrors(), 0);
-}
-
-TEST(Notify, LengthErrorHalfwayThroughTheDeclarationsFailsTheMessage) {
+// across the C boundary. The declarations before the throw stay, the instance is neither
+// lost nor freed, and a later message 2 declares the whole panel.
+TEST(Notify, AnExceptionFromTheHostFailsTheDeclarationWithoutHarm) {
+    struct NotAStandardException {};
     const std::vector<std::string> reference = panelOfAnUntouchedHost();
     ASSERT_GT(reference.size(), 500u);
-
-    Host host(testing_support::loadedModule());
-    ASSERT_EQ(host.createInstance(), 1);
-    ThrowRecord thrown;
-    host.throwAtDeclaration(500, [&] {
-        ++thrown.times;
-        thrown.hostCallsAtThrow = host.hostCalls();
-        throw std::length_error("no room for another control");
-    });
-    EXPECT_EQ(declareWithoutEscape(host), 5);
-    EXPECT_EQ(thrown.times, 1);
-    EXPECT_EQ(host.hostCalls(), thrown.hostCallsAtThrow);
-    // The 499 declarations before the throw stay, in panel order; the 500th stored nothing.
-    EXPECT_EQ(idsOf(host), std::vector<std::string>(reference.begin(), reference.begin() + 499));
-    EXPECT_NE(host.api().instanceData, nullptr);
-    EXPECT_EQ(host.destroyInstance(), 1);
-    EXPECT_EQ(host.api().instanceData, nullptr);
-    EXPECT_EQ(host.hostErrors(), 0);
-
-    // The module holds no broken state: a later message 2 without the seam succeeds.
-    Host later(testing_support::loadedModule());
-    ASSERT_EQ(later.createInstance(), 1);
-    EXPECT_EQ(declareWithoutEscape(later), 1);
-    EXPECT_EQ(idsOf(later), reference);
-    EXPECT_EQ(later.destroyInstance(), 1);
-}
-
-TEST(Notify, ExceptionOfNoStandardTypeFailsTheMessage) {
-    struct NotAStandardException {};
-    Host host(testing_support::loadedModule());
-    ASSERT_EQ(host.createInstance(), 1);
-    int thrown = 0;
-    host.throwAtDeclaration(13, [&] {
-        ++thrown;
-        throw NotAStandardException{};
-    });
-    EXPECT_EQ(declareWithoutEscape(host), 5);
-    EXPECT_EQ(thrown, 1);
-    EXPECT_EQ(host.parameters().size(), 12u);
-    EXPECT_EQ(host.destroyInstance(), 1);
-    EXPECT_EQ(host.api().instanceData, nullptr);
+    const std::pair<int, std::function<void()>> throwers[] = {
+        {1, [] { throw std::bad_alloc(); }},
+        {500, [] { throw std::length_error("no room for another control"); }},
+        {13, [] { throw NotAStandardException{}; }}};
+    for (const auto& [at, thrower] : throwers) {
+        Host host(testing_support::loadedModule());
+        ASSERT_EQ(host.createInstance(), 1);
+        void* instance = host.api().instanceData;
+        int times = 0;
+        int callsAtThrow = 0;
+        host.throwAtDeclaration(at, [&] {
+            ++times;
+            callsAtThrow = host.hostCalls();
+            thrower();
+        });
+        EXPECT_EQ(declareWithoutEscape(host), 5) << at;
+        EXPECT_EQ(times, 1) << at;
+        EXPECT_EQ(host.hostCalls(), callsAtThrow) << "no call after the throw";
+        EXPECT_EQ(idsOf(host),
+                  std::vector<std::string>(reference.begin(), reference.begin() + at - 1));
+        EXPECT_EQ(host.api().instanceData, instance);
+        if (at == 1) {  // nothing declared yet: the same host starts again
+            EXPECT_EQ(declareWithoutEscape(host), 1) << "the seam fired once";
+            EXPECT_EQ(idsOf(host), reference);
+        }
+        EXPECT_EQ(host.destroyInstance(), 1);
+        EXPECT_EQ(host.api().instanceData, nullptr);
+        EXPECT_EQ(host.hostErrors(), 0);
+    }
+    EXPECT_EQ(panelOfAnUntouchedHost(), reference) << "the module kept no broken state";
 }
 
 TEST(Notify, UnhandledCodesCallNoHostOperation) {

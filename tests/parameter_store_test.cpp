@@ -149,125 +149,71 @@ TEST(ParameterStoreTest, NonFloatKindsHoldTheLastKeyAtOrBeforeTheTime) {
     EXPECT_EQ(store.hostErrors(), 0);
 }
 
-TEST(ParameterStoreTest, UndoGroupWritesFormOneStepThatUndoesAndRedoesWhole) {
+// Writes inside a group, nested groups included, are one step, undone and redone whole; a
+// group that writes nothing leaves no step (but is logged) and keeps the redo history.
+TEST(ParameterStoreTest, UndoGroupsFormOneStepThatUndoesAndRedoesWhole) {
     ParameterStore store;
     ASSERT_TRUE(store.declare(floatParameter("a", 1.0)));
     ASSERT_TRUE(store.declare(floatParameter("b", 2.0)));
     EXPECT_FALSE(store.undo());
     EXPECT_FALSE(store.redo());
 
-    store.beginUndoGroup("Reset");
+    store.beginUndoGroup("outer");
     store.set("a", 0, {10.0, 0.0}, kUndoable);
+    store.beginUndoGroup("inner");
+    EXPECT_EQ(store.openUndoGroups(), 2);
     store.set("b", 0, {20.0, 0.0}, kUndoable);
+    EXPECT_TRUE(store.endUndoGroup());
+    EXPECT_EQ(store.undoDepth(), 0u) << "closing the inner group makes no step of its own";
     store.set("a", 0, {30.0, 0.0}, kUndoable);  // a second write to the same parameter
-    EXPECT_EQ(store.undoDepth(), 0u);           // nothing is a step until the group closes
     EXPECT_TRUE(store.endUndoGroup());
     EXPECT_EQ(store.undoDepth(), 1u);
 
     EXPECT_TRUE(store.undo());
     EXPECT_EQ(store.value("a", 0).x, 1.0);
     EXPECT_EQ(store.value("b", 0).x, 2.0);
-    EXPECT_EQ(store.undoDepth(), 0u);
     EXPECT_EQ(store.redoDepth(), 1u);
-
+    store.beginUndoGroup("empty");
+    EXPECT_TRUE(store.endUndoGroup());
+    EXPECT_EQ(store.redoDepth(), 1u);
     EXPECT_TRUE(store.redo());
     EXPECT_EQ(store.value("a", 0).x, 30.0);
     EXPECT_EQ(store.value("b", 0).x, 20.0);
     EXPECT_EQ(store.undoDepth(), 1u);
-    EXPECT_EQ(store.redoDepth(), 0u);
     EXPECT_FALSE(store.redo());
-}
-
-TEST(ParameterStoreTest, NestedUndoGroupsMergeIntoTheOutermostStep) {
-    ParameterStore store;
-    ASSERT_TRUE(store.declare(floatParameter("a", 1.0)));
-    ASSERT_TRUE(store.declare(floatParameter("b", 2.0)));
-
-    store.beginUndoGroup("outer");
-    store.set("a", 0, {5.0, 0.0}, kUndoable);
-    store.beginUndoGroup("inner");
-    EXPECT_EQ(store.openUndoGroups(), 2);
-    store.set("b", 0, {6.0, 0.0}, kUndoable);
-    EXPECT_TRUE(store.endUndoGroup());
-    EXPECT_EQ(store.openUndoGroups(), 1);
-    EXPECT_EQ(store.undoDepth(), 0u);  // closing the inner group makes no step of its own
-    store.set("a", 0, {7.0, 0.0}, kUndoable);
-    EXPECT_TRUE(store.endUndoGroup());
-    EXPECT_EQ(store.openUndoGroups(), 0);
-    EXPECT_EQ(store.undoDepth(), 1u);
-
-    // A group that writes nothing leaves no step, but is still logged.
-    store.beginUndoGroup("empty");
-    EXPECT_TRUE(store.endUndoGroup());
-    EXPECT_EQ(store.undoDepth(), 1u);
 
     const std::vector<UndoGroupRecord>& log = store.undoGroupLog();
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].name, "outer");
-    EXPECT_EQ(log[0].depth, 0);
     EXPECT_EQ(log[1].name, "inner");
     EXPECT_EQ(log[1].depth, 1);
     EXPECT_EQ(log[2].name, "empty");
     EXPECT_EQ(log[2].depth, 0);
-
-    EXPECT_TRUE(store.undo());
-    EXPECT_EQ(store.value("a", 0).x, 1.0);
-    EXPECT_EQ(store.value("b", 0).x, 2.0);
-    EXPECT_FALSE(store.undo());
 }
 
-TEST(ParameterStoreTest, UndoableWritesOutsideGroupsAreStepsAndNewWritesClearRedo) {
+// Outside groups every undoable write is a step and a new one clears the redo history; writes
+// in other modes are never recorded and leave the redo history alone.
+TEST(ParameterStoreTest, UndoableWritesOutsideGroupsAreStepsOtherModesAreNot) {
     ParameterStore store;
     ASSERT_TRUE(store.declare(floatParameter("a", 0.0)));
-
     store.set("a", 0, {1.0, 0.0}, kUndoable);
     store.set("a", 0, {2.0, 0.0}, kUndoable);
     EXPECT_EQ(store.undoDepth(), 2u);
-
     EXPECT_TRUE(store.undo());
     EXPECT_EQ(store.value("a", 0).x, 1.0);
     EXPECT_TRUE(store.undo());
     EXPECT_EQ(store.value("a", 0).x, 0.0);
-    EXPECT_EQ(store.redoDepth(), 2u);
-
-    // An empty group records nothing, so the redo history survives it.
-    store.beginUndoGroup("nothing");
-    store.endUndoGroup();
-    EXPECT_EQ(store.redoDepth(), 2u);
-
     EXPECT_TRUE(store.redo());
-    EXPECT_EQ(store.value("a", 0).x, 1.0);
-    store.set("a", 0, {9.0, 0.0}, kUndoable);
-    EXPECT_EQ(store.redoDepth(), 0u);
-    EXPECT_FALSE(store.redo());
-    EXPECT_EQ(store.value("a", 0).x, 9.0);
-    EXPECT_EQ(store.undoDepth(), 2u);
-
-    EXPECT_TRUE(store.undo());
-    EXPECT_EQ(store.value("a", 0).x, 1.0);
-}
-
-TEST(ParameterStoreTest, WritesInOtherModesAreNotUndoable) {
-    ParameterStore store;
-    ASSERT_TRUE(store.declare(floatParameter("a", 0.0)));
-
-    store.set("a", 0, {3.0, 0.0}, 0);
     store.set("a", 0, {4.0, 0.0}, 1);
-    EXPECT_EQ(store.value("a", 0).x, 4.0);
-    EXPECT_EQ(store.undoDepth(), 0u);
-    EXPECT_FALSE(store.undo());
-
+    EXPECT_EQ(store.redoDepth(), 1u) << "an unrecorded write";
     store.beginUndoGroup("silent");
     store.set("a", 0, {5.0, 0.0}, 0);
     store.endUndoGroup();
-    EXPECT_EQ(store.undoDepth(), 0u);
-
-    // An unrecorded write leaves the redo history alone.
-    store.set("a", 0, {6.0, 0.0}, kUndoable);
+    EXPECT_EQ(store.undoDepth(), 1u);
+    store.set("a", 0, {9.0, 0.0}, kUndoable);
+    EXPECT_EQ(store.redoDepth(), 0u);
+    EXPECT_EQ(store.undoDepth(), 2u);
     EXPECT_TRUE(store.undo());
     EXPECT_EQ(store.value("a", 0).x, 5.0);
-    store.set("a", 0, {7.0, 0.0}, 0);
-    EXPECT_EQ(store.redoDepth(), 1u);
 }
 
 TEST(ParameterStoreTest, WritesToAnimatedParametersSetTheKeyAtThatTime) {
@@ -325,7 +271,7 @@ TEST(ParameterStoreTest, ChoiceStoresTheEntryIndexAndReportsTheDeclaredValue) {
     EXPECT_EQ(store.choiceValue("quality", 0), 20);
 }
 
-TEST(ParameterStoreTest, UnknownIdsCountHostErrorsAndGiveZeroValues) {
+TEST(ParameterStoreTest, UnknownIdsAreRefusedOnWriteAndReadAsZero) {
     ParameterStore store;
     ASSERT_TRUE(store.declare(floatParameter("a", 3.0)));
     ASSERT_TRUE(store.declare(parameterOfKind("note", ParameterKind::Label)));
@@ -334,16 +280,18 @@ TEST(ParameterStoreTest, UnknownIdsCountHostErrorsAndGiveZeroValues) {
     EXPECT_EQ(store.hostErrors(), 1);
     EXPECT_EQ(store.choiceValue("nope", 0), 0);
     EXPECT_EQ(store.hostErrors(), 2);
-    store.set("nope", 0, {1.0, 1.0}, kUndoable);
+    EXPECT_THROW(store.set("nope", 0, {1.0, 1.0}, kUndoable), kestrel::UnknownParameter);
     EXPECT_EQ(store.hostErrors(), 3);
-    store.setEnabled("nope", false);
+    EXPECT_THROW(store.setEnabled("nope", false), kestrel::UnknownParameter);
     EXPECT_EQ(store.hostErrors(), 4);
-    store.setLabelText("nope", L"text");
+    EXPECT_THROW(store.setLabelText("nope", L"text"), kestrel::UnknownParameter);
     EXPECT_EQ(store.hostErrors(), 5);
-    store.setChoiceByValue("nope", 0, 1, 0);
+    EXPECT_THROW(store.setChoiceByValue("nope", 0, 1, 0), kestrel::UnknownParameter);
     EXPECT_EQ(store.hostErrors(), 6);
-    EXPECT_TRUE(store.keyframes("nope").empty());
+    EXPECT_THROW(store.setKeyframe("nope", 0, {1.0, 0.0}), kestrel::UnknownParameter);
     EXPECT_EQ(store.hostErrors(), 7);
+    EXPECT_TRUE(store.keyframes("nope").empty());
+    EXPECT_EQ(store.hostErrors(), 8);
 
     // Nothing known was touched and no undo step appeared.
     EXPECT_EQ(store.size(), 2u);
@@ -355,7 +303,7 @@ TEST(ParameterStoreTest, UnknownIdsCountHostErrorsAndGiveZeroValues) {
     store.setLabelText("note", L"Ready");
     EXPECT_FALSE(store.find("a")->enabled);
     EXPECT_EQ(store.find("note")->text, L"Ready");
-    EXPECT_EQ(store.hostErrors(), 7);
+    EXPECT_EQ(store.hostErrors(), 8);
 }
 
 TEST(ParameterStoreTest, ClosingGroupsThatAreNotOpenFails) {

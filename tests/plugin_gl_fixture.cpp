@@ -7,6 +7,7 @@
 #include "gl/render_target.h"
 #include "module_fixture.h"
 #include "params/declare_parameters.h"
+#include "render/program_table.h"
 
 namespace test {
 
@@ -28,7 +29,7 @@ void PluginGlTest::startHost(int width, int height) {
     host_->gl()->beginCall();
     Plugin::declareParameters(host_->handle(), &host_->api());
     Plugin::initialiseGlEntryPoints();
-    Plugin::setUpGpu(host_->handle(), &host_->api());
+    Plugin::setUpGpu(host_->handle(), &host_->api(), Plugin::programTable());
 }
 
 void PluginGlTest::stopHost() {
@@ -63,7 +64,12 @@ std::vector<float> PluginGlTest::read(const HostImage& image, int level, int wid
 }
 
 void PluginGlTest::release(const HostImage& image) {
-    Plugin::releaseImage(call(), image);
+    call().api->ReleaseImage(call().host, call().renderContext(), image.texture);
+}
+
+const Plugin::Wavelet& PluginGlTest::chosenWavelet() {
+    return Plugin::waveletForMethod(
+        call().api->GetChoiceParameter(call().host, "method", call().renderContext()->time));
 }
 
 GLuint PluginGlTest::currentProgram() {

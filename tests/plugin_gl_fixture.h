@@ -7,6 +7,8 @@
 // without an OpenGL 4.1 context fails the test, naming what is missing.
 #pragma once
 
+#include "denoise/wavelet_filters.h"
+
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -14,7 +16,7 @@
 #include <vector>
 
 #include "gl/effect_data.h"
-#include "plugin/host_call.h"
+#include "gl/host_call.h"
 #include "host/host.h"
 
 namespace test {
@@ -30,6 +32,8 @@ protected:
     kestrel::Host& host() { return *host_; }
     Plugin::EffectData& effect() { return *effect_; }
     Plugin::HostCall call() { return {host_->handle(), &host_->api()}; }
+    // The wavelet the host's "method" choice names, as the render reads it.
+    const Plugin::Wavelet& chosenWavelet();
     kestrel::ImagePool& images() { return host_->gl()->lentImages(); }
     // Vertex buffers the host made so far: one per draw of the plug-in.
     int drawsRecorded() { return host_->gl()->objects().buffersCreated(); }

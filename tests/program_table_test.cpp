@@ -1,10 +1,11 @@
-// The table of programs the GPU set-up registers: order, sources, strictness.
+// The table of programs the GPU set-up registers: order, sources, strictness, and the
+// strictness check itself.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "gl/program_table.h"
+#include "render/program_table.h"
 #include "tests/expected_registry.h"
 #include "tests/glsl_strict.h"
 
@@ -23,6 +24,32 @@ TEST(ProgramTable, ListsEveryProgramInRegistrationOrder) {
                   program.name == "singleColor")
             << program.name;
     }
+}
+
+TEST(GlslStrict, RejectsImplicitConversionsExtensionsAndOtherVersions) {
+    const std::string clean =
+        "#version 410\nout vec4 colour;\nvoid main() {\n    float x = 1.0;\n"
+        "    colour = vec4(x);\n}\n";
+    EXPECT_TRUE(test::compilesAsStrictGlsl(clean, "frag"));
+    EXPECT_TRUE(test::compilesAsStrictGlsl("#version 410 core" + clean.substr(12), "frag"));
+
+    const std::string intToFloat =
+        "#version 410\nout vec4 colour;\nvoid main() {\n    float x = 1;\n"
+        "    colour = vec4(x);\n}\n";
+    const ::testing::AssertionResult rejected = test::compilesAsStrictGlsl(intToFloat, "frag");
+    EXPECT_FALSE(rejected);
+    // The validator's message, at the line of the original text.
+    EXPECT_NE(std::string(rejected.message()).find("0:4:"), std::string::npos)
+        << rejected.message();
+    EXPECT_FALSE(test::compilesAsStrictGlsl(
+        "#version 410\nin vec4 position;\nvoid main() {\n    gl_Position = position * 2;\n}\n",
+        "vert"));
+    EXPECT_FALSE(test::compilesAsStrictGlsl(
+        "#version 410\n#extension GL_ARB_shading_language_420pack : enable\n" + clean.substr(13),
+        "frag"));
+    EXPECT_FALSE(test::compilesAsStrictGlsl("#version 330\n" + clean.substr(13), "frag"));
+    EXPECT_FALSE(test::compilesAsStrictGlsl("\n" + clean, "frag"));
+    EXPECT_FALSE(test::compilesAsStrictGlsl(clean, "geom"));
 }
 
 TEST(ProgramTable, EveryProgramIsStrictGlsl410) {

@@ -186,20 +186,19 @@ protected:
     // The state both transforms promise, and the host's bindings back.
     void expectStateLeft(GLuint program) {
         EXPECT_EQ(glIsEnabled(GL_BLEND), GLboolean(GL_FALSE));
-        for (GLenum query : {GL_BLEND_EQUATION_RGB, GL_BLEND_EQUATION_ALPHA}) {
+        for (auto [query, expected] : {std::pair<GLenum, GLint>{GL_BLEND_EQUATION_RGB, GL_FUNC_ADD},
+                                       {GL_BLEND_EQUATION_ALPHA, GL_FUNC_ADD},
+                                       {GL_BLEND_SRC_RGB, GL_ONE},
+                                       {GL_BLEND_DST_RGB, GL_ONE},
+                                       {GL_BLEND_SRC_ALPHA, GL_ONE},
+                                       {GL_BLEND_DST_ALPHA, GL_ONE}}) {
             GLint value = 0;
             glGetIntegerv(query, &value);
-            EXPECT_EQ(value, GL_FUNC_ADD) << "blend equation " << query;
-        }
-        for (GLenum query :
-             {GL_BLEND_SRC_RGB, GL_BLEND_DST_RGB, GL_BLEND_SRC_ALPHA, GL_BLEND_DST_ALPHA}) {
-            GLint value = 0;
-            glGetIntegerv(query, &value);
-            EXPECT_EQ(value, GL_ONE) << "blend factor " << query;
+            EXPECT_EQ(value, expected) << "blend state " << query;
         }
         GLboolean mask[4] = {};
         glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(mask[c], GLboolean(GL_TRUE)) << "channel " << c;
+        EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]) << "colour write mask";
         EXPECT_EQ(currentProgram(), program);
         expectHostBindings();
     }
@@ -214,57 +213,6 @@ protected:
 
     GLuint colourProgram() { return GLuint(effect().programId("singleColor")); }
 };
-
-TEST_F(TemporalTransform, AWindowOfOneImageDrawsNothingAndIsUnchanged) {
-    Plugin::FrameWindow window = makeWindow({randomFrame(1)});
-    const std::vector<Frame> stored = readWindow(window);
-    const GLuint texture = window[0].image.texture;
-    const int drawsBefore = drawsRecorded();
-    const int lentBefore = images().totalLent();
-    const GLuint programBefore = currentProgram();
-    Plugin::temporalForward(call(), window, kLayers, 0);
-    Plugin::temporalInverse(call(), window, kLayers, 0);
-    Plugin::temporalForward(call(), window, kLayers, 1);
-    EXPECT_EQ(drawsRecorded(), drawsBefore);
-    EXPECT_EQ(images().totalLent(), lentBefore) << "no scratch image for no pair";
-    ASSERT_EQ(window.size(), 1u);
-    EXPECT_EQ(window[0].image.texture, texture);
-    EXPECT_EQ(readWindow(window), stored);
-    expectStateLeft(programBefore);
-    releaseWindow(window);
-}
-
-// The sum of a frame with itself is exact and so is the difference, 0; only the product
-// with 1/sqrt 2 (single precision) rounds, by at most a unit in the last place.
-TEST_F(TemporalTransform, TwoIdenticalFramesGiveRootTwoTimesTheFrameAndZero) {
-    for (const Format& format : {kFloat, kHalf}) {
-        useFormat(format);
-        Frame first = randomFrame(2);
-        Frame second = first;
-        second[kLayers] = randomFrame(3)[kLayers];  // each its own residual
-        Plugin::FrameWindow window = makeWindow({first, second});
-        const std::vector<Frame> stored = readWindow(window);
-        const std::vector<GLuint> textures = texturesOf(window);
-        Plugin::temporalForward(call(), window, kLayers, 0);
-        EXPECT_EQ(texturesOf(window), textures) << "a pair keeps its order";
-        const std::vector<Frame> out = readWindow(window);
-        for (int level = 0; level < kLayers; ++level) {
-            const std::vector<float>& frame = stored[0][size_t(level)];
-            for (size_t i = 0; i < frame.size(); ++i) {
-                if (i % 4 == 3) continue;
-                const double expected = std::sqrt(2.0) * frame[i];
-                ASSERT_NEAR(out[0][size_t(level)][i], expected,
-                            2.0 * format.epsilon * std::fabs(expected) + 0x1p-24)
-                    << format.name << " level " << level << " value " << i;
-                ASSERT_EQ(out[1][size_t(level)][i], 0.0f)
-                    << format.name << " level " << level << " value " << i;
-            }
-        }
-        expectUntouchedParts(out[0], stored[0], "first");
-        expectUntouchedParts(out[1], stored[1], "second");
-        releaseWindow(window);
-    }
-}
 
 // Windows of 2, 4 and 8 against the Haar matrix, with the records in the order the stages
 // leave them: sums before differences, stage by stage.
@@ -405,17 +353,16 @@ TEST_F(TemporalTransform, ForwardThenInverseReturnsEveryWindowWithNoFrameLost) {
 
 // Per stage of m images, (m / 2) pairs of four copies each plus two scaling draws per pair,
 // for every transformed level, and one scratch image. 8: 4 + 2 + 1 pairs in 3 stages;
-// 7: 3 + 2 + 1 pairs (7, then 4, then 2 images) in 3 stages. Whatever blend state came in,
-// the result is right and the promised state goes out.
+// 7: 3 + 2 + 1 pairs (7, then 4, then 2 images) in 3 stages; a lone image has no pair and
+// costs nothing. Whatever blend state came in, the promised state goes out.
 TEST_F(TemporalTransform, DrawsAndScratchImagesFollowThePairs) {
     struct Case {
         int n, pairs, stages;
     };
-    for (const Case& c : {Case{8, 7, 3}, Case{7, 6, 3}, Case{2, 1, 1}}) {
+    for (const Case& c : {Case{8, 7, 3}, Case{7, 6, 3}, Case{2, 1, 1}, Case{1, 0, 0}}) {
         std::vector<Frame> frames;
         for (int t = 0; t < c.n; ++t) frames.push_back(randomFrame(unsigned(300 + t)));
         Plugin::FrameWindow window = makeWindow(frames);
-        const std::vector<Frame> stored = readWindow(window);
         const std::vector<GLuint> textures = texturesOf(window);
         for (bool forward : {true, false}) {
             scrambleBlendState();
@@ -431,15 +378,7 @@ TEST_F(TemporalTransform, DrawsAndScratchImagesFollowThePairs) {
             EXPECT_EQ(images().outstanding(), c.n) << "scratch images given back";
             expectStateLeft(colourProgram());
         }
-        ASSERT_EQ(texturesOf(window), textures);
-        const std::vector<Frame> back = readWindow(window);
-        const double tolerance = errorBound(c.stages, c.stages, kFloat.epsilon);
-        for (int t = 0; t < c.n; ++t) {
-            expectUntouchedParts(back[size_t(t)], stored[size_t(t)], "frame " + std::to_string(t));
-            for (size_t i = 0; i < back[size_t(t)][0].size(); ++i) {
-                ASSERT_NEAR(back[size_t(t)][0][i], stored[size_t(t)][0][i], tolerance) << t;
-            }
-        }
+        EXPECT_EQ(texturesOf(window), textures);
         releaseWindow(window);
     }
 }

@@ -1,41 +1,27 @@
-// A plain CPU wavelet transform for the tests: the taps as published, rounded to six
-// decimals the way the generated programs write them, and the periodic multi-level
-// analysis over the lower-left region that halves with every level.
+// A plain CPU wavelet transform for the tests: the taps rounded to six decimals the way the
+// generated programs write them, and the periodic multi-level analysis over the lower-left
+// region that halves with every level.
 #pragma once
 
 #include <cmath>
 #include <vector>
 
+#include "denoise/wavelet_filters.h"
+
 namespace test {
 
-// Daubechies with four vanishing moments, time-reversed scaling filter, ten decimals.
-inline const std::vector<double> kDaubechies8Lo = {-0.0105974018, 0.0328830117,  0.0308413818,
-                                                   -0.1870348117, -0.0279837694, 0.6308807679,
-                                                   0.7148465706,  0.2303778133};
-
-// Daubechies 4 from its closed form, in scaling-filter order.
-inline std::vector<double> daubechies4Lo() {
-    const double s = std::sqrt(3.0);
-    const double d = 4.0 * std::sqrt(2.0);
-    return {(1 + s) / d, (3 + s) / d, (3 - s) / d, (1 - s) / d};
-}
-
-// hi[k] = sign x (-1)^k x lo[n-1-k]: sign +1 for Haar and Daubechies 4, -1 for the three
-// stored filters.
-inline constexpr int kClosedFormSign = 1;
-inline constexpr int kStoredFilterSign = -1;
-inline std::vector<double> highPassOf(const std::vector<double>& lo, int sign) {
-    const size_t n = lo.size();
-    std::vector<double> hi(n);
-    for (size_t k = 0; k < n; ++k) hi[k] = sign * (k % 2 == 0 ? 1 : -1) * lo[n - 1 - k];
-    return hi;
-}
-
-// What "%f" keeps of a tap.
-inline std::vector<double> sixDigitTaps(const std::vector<double>& taps) {
-    std::vector<double> rounded;
-    for (double t : taps) rounded.push_back(std::round(t * 1e6) / 1e6);
-    return rounded;
+// A filter's taps as the generated programs apply them: printed with six decimals.
+struct Taps {
+    std::vector<double> lo;
+    std::vector<double> hi;
+};
+inline Taps sixDigitTaps(const Plugin::WaveletFilter& filter) {
+    Taps taps;
+    for (int k = 0; k < filter.n; ++k) {
+        taps.lo.push_back(std::round(filter.lo[size_t(k)] * 1e6) / 1e6);
+        taps.hi.push_back(std::round(filter.hi[size_t(k)] * 1e6) / 1e6);
+    }
+    return taps;
 }
 
 // One channel, width x height, rows bottom up.

@@ -7,6 +7,7 @@
 
 #include "cli/analysis/flat_regions.h"
 #include "cli/analysis/noise_estimate.h"
+#include "params/effect_rules.h"
 
 namespace ruvovav::analysis {
 
@@ -29,7 +30,7 @@ BandMap byBand(const std::vector<BoxCandidate>& flat, int step) {
     const std::vector<int> counts = flatNeighbourCounts(flat, step);
     BandMap bands;
     for (std::size_t i = 0; i < flat.size(); ++i) {
-        bands[brightnessBand(flat[i].meanLuma)].push_back({flat[i], counts[i]});
+        bands[Plugin::rules::brightnessBandOf(flat[i].meanLuma)].push_back({flat[i], counts[i]});
     }
     return bands;
 }

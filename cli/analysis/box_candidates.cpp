@@ -6,6 +6,7 @@
 #include "cli/analysis/noise_estimate.h"
 #include "cli/analysis/noise_levels.h"
 #include "cli/analysis/tone_statistics.h"
+#include "params/effect_rules.h"
 
 namespace ruvovav::analysis {
 
@@ -71,19 +72,12 @@ bool fits(const LumaImage& luma, int boxSide) {
 
 }  // namespace
 
-int brightnessBand(float meanLuma) {
-    const float scaled = meanLuma * 10.0f + 0.5f;
-    if (!(scaled > 0.0f)) return 0;  // also NaN
-    if (scaled >= 11.0f) return 100;
-    return std::clamp(10 * static_cast<int>(scaled), 0, 100);
-}
-
 bool isMidToneBand(int band) {
     return band >= 30 && band <= 70;
 }
 
 bool isMidTone(float meanLuma) {
-    return isMidToneBand(brightnessBand(meanLuma));
+    return isMidToneBand(Plugin::rules::brightnessBandOf(meanLuma));
 }
 
 std::vector<int> boxSides(int width, int height) {

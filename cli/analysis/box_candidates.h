@@ -40,10 +40,6 @@ inline constexpr float kUsableDetailRatio = 4.0f;
 // More than 2 % of clipped pixels: the noise there is visibly truncated.
 inline constexpr float kMaxClippedFraction = 0.02f;
 
-// The effect's rule: 10 × int(meanY × 10 + 0.5), clamped to 0 … 100, in float as the
-// effect computes it.
-int brightnessBand(float meanLuma);
-
 // Bands 30 … 70 (mean Y' 0.25 … 0.75).
 bool isMidToneBand(int band);
 bool isMidTone(float meanLuma);

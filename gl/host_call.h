@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gl/effect_data.h"
-#include "plugin/denoise_instance.h"
+#include "gl/denoise_instance.h"
 #include "plugin/host_api.h"
 
 namespace Plugin {

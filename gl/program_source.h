@@ -1,10 +1,7 @@
-// Which programs the GPU set-up builds, under which names, from which sources, in which
-// order. Registration order is index order in the registry, so a program's place here is
-// its index.
+// One program as the GPU set-up registers it: its name, its vertex stage and its sources.
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace Plugin {
 
@@ -18,8 +15,5 @@ struct ProgramSource {
     std::string fragmentSource;
     bool onlyWhenAbsent;  // shared by every pass; a repeated set-up does not make it again
 };
-
-// Every program in registration order, with its sources (wavelet programs generated).
-std::vector<ProgramSource> programTable();
 
 }  // namespace Plugin

@@ -1,4 +1,4 @@
-#include "gl/program_table.h"
+#include "render/program_table.h"
 
 #include "denoise/wavelet_filters.h"
 #include "denoise/wavelet_programs.h"

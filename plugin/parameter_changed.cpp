@@ -1,4 +1,4 @@
-#include "params/parameter_changed.h"
+#include "plugin/parameter_changed.h"
 
 #include <algorithm>
 #include <string>
@@ -16,8 +16,6 @@ using Vec3 = plugin_glsl_types::genVec3<float>;
 
 constexpr int32_t kPlainMode = 0;
 constexpr int32_t kUndoableMode = 2;
-constexpr int32_t kResultView = 0;
-constexpr int32_t kAnalysisBoxView = 1;
 constexpr int kChannels = 3;
 
 std::string changedId(const HostCall& call) {
@@ -91,7 +89,7 @@ float thresholdRatio(const AnalysisResult& found, const AnalysisResult& current)
 
 void analyseAndWrite(const HostCall& call) {
     AnalysisResult result{};
-    analyzeNoise(call, result);
+    analyzeNoise(call, readAnalysisSettings(call), result);
     writeAnalysis(call, result);
     for (int layer = 0; layer < ids::kFrequencyLayers; ++layer) {
         setLayerMultipliers(call, layer, layerHasThresholds(call, layer));
@@ -100,20 +98,20 @@ void analyseAndWrite(const HostCall& call) {
 
 void analyseBrightness(const HostCall& call) {
     AnalysisResult found{};
-    analyzeNoise(call, found);
+    analyzeNoise(call, readAnalysisSettings(call), found);
     AnalysisResult current{};
     readThresholds(call, current);
     if (found.layers.size() > current.layers.size()) found.layers.resize(current.layers.size());
 
     const float m = thresholdRatio(found, current);
-    const int band = brightnessBandOf(found.meanColour.x);
+    const int band = rules::brightnessBandOf(found.meanColour.x);
     const int32_t time = callTime(call);
     call.api->BeginUndoGroup(call.host, "Threshold Brightness");
     const std::string id = ids::brightnessMultiplier(band);
     call.api->SetFloatParameter(call.host, id.c_str(), time, m * 100.0f, kUndoableMode);
     interpolateBrightness(call, band, false);
-    if (call.api->GetChoiceParameter(call.host, ids::kViewOption, time) == kAnalysisBoxView) {
-        call.api->SetChoiceParameter(call.host, ids::kViewOption, time, kResultView, kUndoableMode);
+    if (call.api->GetChoiceParameter(call.host, ids::kViewOption, time) == rules::kViewAnalysisBox) {
+        call.api->SetChoiceParameter(call.host, ids::kViewOption, time, rules::kViewResult, kUndoableMode);
     }
     call.api->EndUndoGroup(call.host);
 }
