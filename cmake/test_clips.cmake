@@ -11,7 +11,7 @@ target_include_directories(ruvovav_test_clips PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(ruvovav_test_clips PUBLIC ruvovav_media)
 
 if(RUVOVAV_TESTS)
-  add_executable(camera_clip_test tests/camera_clip_test.cpp tests/clip_scene_test.cpp)
+  add_executable(camera_clip_test tests/camera_clip_test.cpp)
   target_link_libraries(camera_clip_test PRIVATE ruvovav_test_clips GTest::gtest_main)
   gtest_discover_tests(camera_clip_test DISCOVERY_TIMEOUT 60)
 endif()

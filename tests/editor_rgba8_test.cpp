@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "editor_core/rgba8_frames.h"
@@ -48,23 +47,6 @@ TEST(Rgba8Frames, FullyTransparentPixelsComeOutBlack) {
     std::vector<uint8_t> out(4, 99);
     rgba8FromResult(result, 1, 1, out.data());
     EXPECT_EQ(out, (std::vector<uint8_t>{0, 0, 0, 0}));
-}
-
-TEST(Dither, RanksEachTileOnce) {
-    for (int tileY : {0, 8}) {
-        std::set<int> ranks;
-        for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 8; ++x) ranks.insert(bayerRank(x + 16, y + tileY));
-        }
-        EXPECT_EQ(ranks.size(), 64u);
-        EXPECT_EQ(*ranks.begin(), 0);
-        EXPECT_EQ(*ranks.rbegin(), 63);
-    }
-    // The nested 2 x 2 pattern 0 2 / 3 1 at the top level.
-    EXPECT_EQ(bayerRank(0, 0), 0);
-    EXPECT_EQ(bayerRank(1, 0), 32);
-    EXPECT_EQ(bayerRank(0, 1), 48);
-    EXPECT_EQ(bayerRank(1, 1), 16);
 }
 
 TEST(Dither, KeepsWholeValues) {

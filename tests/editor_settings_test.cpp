@@ -117,14 +117,5 @@ TEST(SessionSettings, StrengthScalesEveryRemovalAmountWithinItsRange) {
     EXPECT_EQ(valueOf(halved, "numberOfFrames"), 2);  // untouched: the entry of 4 frames
 }
 
-TEST(SessionSettings, NamesTheWindowEntries) {
-    EXPECT_EQ(frameChoiceIndex(1), 0);
-    EXPECT_EQ(frameChoiceIndex(2), 1);
-    EXPECT_EQ(frameChoiceIndex(4), 2);
-    EXPECT_EQ(frameChoiceIndex(8), 3);
-    EXPECT_EQ(frameChoiceIndex(0), -1);
-    EXPECT_EQ(frameChoiceIndex(3), -1);
-}
-
 }  // namespace
 }  // namespace ruvovav::editor

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
-#include <system_error>
 #include <thread>
 
 #include "flow/dual_flow.h"
@@ -97,43 +96,26 @@ TEST_P(DualFlowWorkers, BitIdenticalToSingleThreaded) {
 // 100 workers exceed every row and column count of the 96 x 72 image; 32 workers exceed
 // the 20 rows of the small one already at the finest level.
 INSTANTIATE_TEST_SUITE_P(Counts, DualFlowWorkers,
-                         ::testing::Values(WorkerCase{96, 72, 1}, WorkerCase{96, 72, 2},
-                                           WorkerCase{96, 72, 3}, WorkerCase{96, 72, 7},
+                         ::testing::Values(WorkerCase{96, 72, 1}, WorkerCase{96, 72, 3},
                                            WorkerCase{96, 72, 100}, WorkerCase{40, 20, 32}));
 
-TEST(DualFlow, HardwareThreadCountMatchesSingleThreaded) {
-    const ImagePair pair = makePair(80, 64, -2.25, 1.0);
-    const TextureDataV4 expected = singleThreaded(pair);
-    TextureDataV4 flow(80, 64);
-    DualFlow::compute(pair.a, pair.b, flow);
-    EXPECT_EQ(bitDifferences(flow, expected), 0);
-    EXPECT_EQ(Thread::liveThreads(), 0);
-}
-
-TEST(DualFlow, RepeatedCallsAgree) {
-    const ImagePair pair = makePair(64, 48, 0.5, 0.25);
-    const TextureDataV4 expected = singleThreaded(pair);
-    for (int i = 0; i < 3; ++i) {
-        TextureDataV4 flow(64, 48);
-        DualFlow::computeWithWorkers(pair.a, pair.b, flow, 4);
-        EXPECT_EQ(bitDifferences(flow, expected), 0) << "call " << i;
-    }
-    EXPECT_EQ(Thread::liveThreads(), 0);
-}
-
-TEST(DualFlow, ConcurrentCallersBothGetTheirOwnResult) {
+// Two callers at once, each with as many workers as the machine has, twice over: each gets
+// its own result, and no state of one computation leaks into the next.
+TEST(DualFlow, ConcurrentAndRepeatedCallersGetTheirOwnResult) {
     const ImagePair first = makePair(96, 72, 1.5, -0.75);
     const ImagePair second = makePair(96, 72, -2.25, 1.0);
     const TextureDataV4 expectedFirst = singleThreaded(first);
     const TextureDataV4 expectedSecond = singleThreaded(second);
     ASSERT_NE(bitDifferences(expectedFirst, expectedSecond), 0);
-    TextureDataV4 flowFirst(96, 72), flowSecond(96, 72);
-    std::thread t1([&] { DualFlow::compute(first.a, first.b, flowFirst); });
-    std::thread t2([&] { DualFlow::compute(second.a, second.b, flowSecond); });
-    t1.join();
-    t2.join();
-    EXPECT_EQ(bitDifferences(flowFirst, expectedFirst), 0);
-    EXPECT_EQ(bitDifferences(flowSecond, expectedSecond), 0);
+    for (int round = 0; round < 2; ++round) {
+        TextureDataV4 flowFirst(96, 72), flowSecond(96, 72);
+        std::thread t1([&] { DualFlow::compute(first.a, first.b, flowFirst); });
+        std::thread t2([&] { DualFlow::computeWithWorkers(second.a, second.b, flowSecond, 4); });
+        t1.join();
+        t2.join();
+        EXPECT_EQ(bitDifferences(flowFirst, expectedFirst), 0) << "round " << round;
+        EXPECT_EQ(bitDifferences(flowSecond, expectedSecond), 0) << "round " << round;
+    }
     EXPECT_EQ(Thread::liveThreads(), 0);
 }
 
@@ -144,47 +126,7 @@ TEST(DualFlow, MismatchedSizesThrowAndStartNothing) {
     EXPECT_EQ(Thread::liveThreads(), 0);
 }
 
-// ---- the thread wrapper and the event ----
-
-struct Recorder : Thread {
-    std::thread::id ranOn;
-    void run() override { ranOn = std::this_thread::get_id(); }
-};
-
-TEST(Thread, RunsOnItsOwnThreadAndJoins) {
-    Recorder r;
-    r.start();
-    r.join();
-    EXPECT_NE(r.ranOn, std::thread::id{});
-    EXPECT_NE(r.ranOn, std::this_thread::get_id());
-    EXPECT_EQ(Thread::liveThreads(), 0);
-    r.join();  // nothing owned any more that is joinable: no effect
-}
-
-struct SelfJoiner : Thread {
-    bool threw = false;
-    FlowEvent started;  // the owned thread exists only once start() has returned
-    void run() override {
-        started.wait();
-        try {
-            join();
-        } catch (const std::system_error& e) {
-            threw = e.code() == std::errc::resource_deadlock_would_occur;
-        }
-    }
-};
-
-TEST(Thread, JoiningItselfThrows) {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer's join interceptor aborts on the refused self-join.
-    GTEST_SKIP() << "self-join is not supported under ThreadSanitizer";
-#endif
-    SelfJoiner s;
-    s.start();
-    s.started.set();
-    s.join();
-    EXPECT_TRUE(s.threw);
-}
+// ---- the event the workers meet at ----
 
 // Whether a wait on `e` returns within `patience`, watched from a thread of its own. A wait
 // still blocked then is released with a set, so that its thread can be joined: the event is

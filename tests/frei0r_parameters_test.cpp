@@ -24,35 +24,18 @@ TEST(Frei0rParameters, NamesAndTypes) {
     EXPECT_EQ(parameterInfo(kParameterCount), nullptr);
 }
 
-TEST(Frei0rParameters, FramesPickTheNearestQuarter) {
-    EXPECT_EQ(framesOf(0), 0);
-    EXPECT_EQ(framesOf(-1), 0);
-    EXPECT_EQ(framesOf(std::nan("")), 0);
-    EXPECT_EQ(framesOf(0.25), 1);
-    EXPECT_EQ(framesOf(0.5), 2);
-    EXPECT_EQ(framesOf(0.75), 4);
-    EXPECT_EQ(framesOf(1), 8);
-    EXPECT_EQ(framesOf(0.01), 1);
-    EXPECT_EQ(framesOf(0.3), 1);
-    EXPECT_EQ(framesOf(0.4), 2);
-    EXPECT_EQ(framesOf(0.9), 8);
-    EXPECT_EQ(framesOf(5), 8);
-}
-
-TEST(Frei0rParameters, TrackingIsOffBelowAHalf) {
+// Hosts give doubles in 0 .. 1: the window is the nearest quarter (1, 2, 4 or 8 frames; 0
+// keeps the profile's), tracking is on from a half, strength is twice the value up to 2.
+TEST(Frei0rParameters, ValuesMapAsDocumented) {
+    const std::pair<double, int> frames[] = {{0, 0},    {-1, 0},  {std::nan(""), 0},
+                                             {0.01, 1}, {0.3, 1}, {0.4, 2},
+                                             {0.75, 4}, {0.9, 8}, {5, 8}};
+    for (const auto& [value, count] : frames) EXPECT_EQ(framesOf(value), count) << value;
     EXPECT_FALSE(trackingOf(0).has_value());
-    EXPECT_EQ(trackingOf(0.25), false);
     EXPECT_EQ(trackingOf(0.49), false);
     EXPECT_EQ(trackingOf(0.5), true);
-    EXPECT_EQ(trackingOf(1), true);
-}
-
-TEST(Frei0rParameters, StrengthIsTwiceTheValue) {
-    EXPECT_EQ(strengthOf(0), 0);
-    EXPECT_EQ(strengthOf(0.25), 0.5);
-    EXPECT_EQ(strengthOf(0.5), 1.0);
-    EXPECT_EQ(strengthOf(1), 2.0);
-    EXPECT_EQ(strengthOf(3), 2.0);
+    const std::pair<double, double> strengths[] = {{0, 0}, {0.25, 0.5}, {1, 2.0}, {3, 2.0}};
+    for (const auto& [value, strength] : strengths) EXPECT_EQ(strengthOf(value), strength) << value;
 }
 
 TEST(Frei0rParameters, StartAsTheProfileSays) {

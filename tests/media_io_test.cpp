@@ -2,14 +2,12 @@
 // reader, files made by the independent ffmpeg tool, frame-accurate random access, errors.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <random>
 
 #include "media/media_reader.h"
 #include "media/media_writer.h"
 #include "media_checks.h"
+#include "media_files.h"
 
 namespace fs = std::filesystem;
 using namespace ruvovav::media;
@@ -17,71 +15,11 @@ using namespace ruvovav::media;
 namespace {
 
 using media_checks::errorOf;
+using media_checks::maxError;
+using media_checks::pattern;
 using media_checks::psnr;
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("ruvovav_media_" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-    bool empty() const { return fs::is_empty(path_); }
-
-private:
-    fs::path path_;
-};
-
-// Runs the ffmpeg command-line tool; its absence is a failure, never a silent skip.
-bool ffmpeg(const std::string& arguments) {
-    if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) {
-        ADD_FAILURE() << "these tests need the ffmpeg command-line tool (Debian package ffmpeg)";
-        return false;
-    }
-    const std::string command = "ffmpeg -v error -nostdin -y " + arguments;
-    const int status = std::system(command.c_str());
-    if (status != 0) ADD_FAILURE() << "failed: " << command;
-    return status == 0;
-}
-
-float onGrid(double value, double levels) {
-    return float(std::round(value * levels) / levels);
-}
-
-// Frame `index` of the test clip: red and green gradients, blue changing per frame, alpha
-// stepping through 0, 1/4 .. 1 (straight alpha: colour under alpha 0 must survive). Values lie on
-// the grid of `levels` steps so that lossless formats give them back exactly.
-Picture pattern(int width, int height, int index, bool alpha, double levels) {
-    Picture p{width, height, std::vector<float>(size_t(width) * height * 4)};
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            float* px = &p.rgba[(size_t(y) * width + x) * 4];
-            px[0] = onGrid(double(x) / (width - 1), levels);
-            px[1] = onGrid(double(y) / (height - 1), levels);
-            px[2] = onGrid(0.2 + 0.15 * index, levels);
-            px[3] = alpha ? onGrid((x % 5) / 4.0, levels) : 1.0f;
-        }
-    }
-    return p;
-}
-
-// Largest difference over pixels whose alpha is at least `minAlpha` (premultiplied formats
-// cannot keep the colour of fully transparent pixels).
-float maxError(const Picture& a, const Picture& b, float minAlpha = 0.0f) {
-    float worst = 0;
-    for (size_t i = 0; i < a.rgba.size(); i += 4) {
-        if (a.rgba[i + 3] < minAlpha) continue;
-        for (int c = 0; c < 4; ++c)
-            worst = std::max(worst, std::abs(a.rgba[i + c] - b.rgba[i + c]));
-    }
-    return worst;
-}
+using media_files::ffmpeg;
+using media_files::TempFolder;
 
 VideoInfo sourceInfo(int bitDepth, bool alpha, bool isFloat = false) {
     VideoInfo info;
@@ -360,10 +298,11 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     EXPECT_NE(errorOf([&] { MediaWriter::create(folder / "out.xyz", source, {}); }).find(".xyz"),
               std::string::npos);
     VideoInfo twoFrames = source;
-    twoFrames.frameCount = 2;  // a single image takes one
-    EXPECT_NE(
-        errorOf([&] { MediaWriter::create(folder / "still.png", twoFrames, {}); }).find("%04d.png"),
-        std::string::npos);
+    twoFrames.frameCount = 2;  // a single image takes one; the line says how to name a sequence
+    const std::string refusal =
+        errorOf([&] { MediaWriter::create(folder / "still.png", twoFrames, {}); });
+    EXPECT_NE(refusal.find("single image"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("still_%04d.png"), std::string::npos) << refusal;
     EXPECT_NE(errorOf([&] {
                   MediaWriter::create(folder / "x.mkv", source, {.codec = "vp9"});
               }).find("unknown codec 'vp9'"),
@@ -413,12 +352,12 @@ TEST(WriteErrors, AbandonedOrUnfinishedOutputLeavesNothing) {
         writer->write(pattern(64, 48, 0, true, 65535));
         writer->write(pattern(64, 48, 1, true, 65535));
         writer->abandon();
-        EXPECT_TRUE(folder.empty()) << name;
+        EXPECT_TRUE(folder.names().empty()) << name;
         {
             auto dropped = MediaWriter::create(folder / name, source, {});
             dropped->write(pattern(64, 48, 0, true, 65535));
         }
-        EXPECT_TRUE(folder.empty()) << name << " without finish()";
+        EXPECT_TRUE(folder.names().empty()) << name << " without finish()";
     }
     auto writer = MediaWriter::create(folder / "a.mkv", source, {});
     EXPECT_NE(errorOf([&] { writer->write(pattern(32, 48, 0, true, 65535)); }).find("32x48"),

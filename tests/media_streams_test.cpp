@@ -81,6 +81,15 @@ double decodedSeconds(const fs::path& file) {
     return std::stod(bytes) / 2 / 48000;
 }
 
+// The source's codec and the output's name, as a test name: "aacamov".
+template <typename Case>
+std::string caseName(const testing::TestParamInfo<Case>& info) {
+    std::string name;
+    for (char ch : info.param.audio.substr(5) + info.param.output)
+        if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
+    return name;
+}
+
 struct Copy {
     std::string audio;  // ffmpeg's arguments for the source's sound
     std::string output;
@@ -118,12 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Copy{"-c:a flac", "a.mkv"}, Copy{"-c:a pcm_s16le", "a.mov"},
                     Copy{"-c:a pcm_s24le", "a.avi"}, Copy{"-c:a libopus", "a.mp4"},
                     Copy{"-c:a libmp3lame", "a.avi"}, Copy{"-c:a ac3", "a.mp4"}),
-    [](const testing::TestParamInfo<Copy>& info) {
-        std::string name;
-        for (char ch : info.param.audio.substr(5) + info.param.output)
-            if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-        return name;
-    });
+    caseName<Copy>);
 
 struct Reencode {
     std::string audio;
@@ -166,12 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, SoundReencode,
                                          Reencode{"-c:a libvorbis", "a.mov", "pcm_s24le", false},
                                          Reencode{"-c:a libopus", "a.avi", "pcm_s24le", false},
                                          Reencode{"-c:a alac", "a.avi", "pcm_s16le", true}),
-                         [](const testing::TestParamInfo<Reencode>& info) {
-                             std::string name;
-                             for (char ch : info.param.audio.substr(5) + info.param.output)
-                                 if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-                             return name;
-                         });
+                         caseName<Reencode>);
 
 TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneOrWhenAsked) {
     TempFolder folder;
@@ -219,10 +218,6 @@ TEST(Subtitles, ComeAlongWhereTheContainerTakesThem) {
     EXPECT_NE(notes[0].find("subrip"), std::string::npos) << notes[0];
 }
 
-std::string tag(const fs::path& file, const std::string& entry, const std::string& select = "") {
-    return probe(file, entry, select);
-}
-
 // A camera file's metadata comes through as far as each container holds it: QuickTime and
 // MP4 keep the timecode on a timecode track, Matroska as a tag; AVI keeps the title only.
 TEST(Metadata, CreationTimeTitleLanguageAndTimecodeComeThrough) {
@@ -235,15 +230,15 @@ TEST(Metadata, CreationTimeTitleLanguageAndTimecodeComeThrough) {
     for (const std::string name : {"a.mkv", "a.mov", "a.mp4"}) {
         const fs::path out = folder / name;
         transfer(source, out);
-        EXPECT_EQ(tag(out, "format_tags=title"), "Harbour") << name;
-        EXPECT_EQ(tag(out, "format_tags=creation_time").substr(0, 19), "2020-05-06T07:08:09")
+        EXPECT_EQ(probe(out, "format_tags=title"), "Harbour") << name;
+        EXPECT_EQ(probe(out, "format_tags=creation_time").substr(0, 19), "2020-05-06T07:08:09")
             << name;
-        EXPECT_EQ(tag(out, "stream_tags=language", "v"), "eng") << name;
-        EXPECT_EQ(tag(out, "stream_tags=language", "a"), "fra") << name;
-        EXPECT_EQ(tag(out, "stream_tags=timecode", "v"), "01:02:03:04") << name;
+        EXPECT_EQ(probe(out, "stream_tags=language", "v"), "eng") << name;
+        EXPECT_EQ(probe(out, "stream_tags=language", "a"), "fra") << name;
+        EXPECT_EQ(probe(out, "stream_tags=timecode", "v"), "01:02:03:04") << name;
     }
     transfer(source, folder / "a.avi");
-    EXPECT_EQ(tag(folder / "a.avi", "format_tags=title"), "Harbour");
+    EXPECT_EQ(probe(folder / "a.avi", "format_tags=title"), "Harbour");
 }
 
 // A copy of `from` whose video stream carries a display matrix turned by `degrees`: ffmpeg's
@@ -283,10 +278,10 @@ TEST(Metadata, RotationComesThroughOrIsToldLost) {
     TempFolder folder;
     ASSERT_TRUE(makeSource(folder / "upright.mov", "-c:a aac"));
     remuxRotated(folder / "upright.mov", folder / "phone.mov", 90);
-    ASSERT_EQ(tag(folder / "phone.mov", "stream_side_data=rotation", "v"), "-90");
+    ASSERT_EQ(probe(folder / "phone.mov", "stream_side_data=rotation", "v"), "-90");
     for (const std::string name : {"a.mov", "a.mp4"}) {
         EXPECT_TRUE(transfer(folder / "phone.mov", folder / name).empty()) << name;
-        EXPECT_EQ(tag(folder / name, "stream_side_data=rotation", "v"), "-90") << name;
+        EXPECT_EQ(probe(folder / name, "stream_side_data=rotation", "v"), "-90") << name;
     }
     const std::vector<std::string> notes = transfer(folder / "phone.mov", folder / "a.mkv");
     ASSERT_EQ(notes.size(), 1u);
