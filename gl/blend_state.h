@@ -25,4 +25,16 @@ void beginBlendArithmetic(BlendArithmetic arithmetic,
 // the state every pass may assume.
 void endBlendArithmetic();
 
+// Blend arithmetic for the lifetime of the scope, ended however the scope is left.
+class BlendArithmeticScope {
+public:
+    explicit BlendArithmeticScope(BlendArithmetic arithmetic,
+                                  ColourWrites writes = ColourWrites::ColourOnly) {
+        beginBlendArithmetic(arithmetic, writes);
+    }
+    ~BlendArithmeticScope() { endBlendArithmetic(); }
+    BlendArithmeticScope(const BlendArithmeticScope&) = delete;
+    BlendArithmeticScope& operator=(const BlendArithmeticScope&) = delete;
+};
+
 }  // namespace Plugin

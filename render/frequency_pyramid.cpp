@@ -91,9 +91,8 @@ void decomposeFrequenciesInto(const HostCall& call, HostImage& source, HostImage
         bindTextureUnit(GL_TEXTURE0, source.texture, true);
         glClear(GL_COLOR_BUFFER_BIT);
         drawLevel(call, quad, source, k + 1, kBSplineSample);  // up(G(k+1))
-        beginBlendArithmetic(BlendArithmetic::Subtract);
+        const BlendArithmeticScope subtract(BlendArithmetic::Subtract);
         drawLevel(call, quad, source, k, kPlainSample);  // G(k) - up(G(k+1))
-        endBlendArithmetic();
     }
     call.effect().releaseProgram();
 }

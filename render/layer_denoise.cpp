@@ -22,9 +22,10 @@ void buildEstimate(const HostCall& call, HostImage& frame, int n, HostImage& est
     corner.height = frame.height >> n;
     updateImageExtents(corner);
     renderBicubicCopy(call, frame, corner, n + 1, 0, s.edgeGain, true);
-    beginBlendArithmetic(BlendArithmetic::Add, ColourWrites::AllChannels);
-    copyImageLevel(call, frame, corner, n, 0);
-    endBlendArithmetic();
+    {
+        const BlendArithmeticScope add(BlendArithmetic::Add, ColourWrites::AllChannels);
+        copyImageLevel(call, frame, corner, n, 0);
+    }
     forwardTransform(call, corner, estimate, 0, s.wavelet);
 }
 

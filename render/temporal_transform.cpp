@@ -118,7 +118,7 @@ void transformPairs(const HostCall& call, const FrameWindow& window, const std::
 }
 
 // Multiplies R, G and B of every level of both images of every pair by 1/sqrt 2, through
-// the blending unit: destination x colour. Ends with endBlendArithmetic.
+// the blending unit: destination x colour. Ends with blending off.
 void scalePairs(const HostCall& call, const FrameWindow& window, const std::vector<Pair>& pairs,
                 int layerCount) {
     const EffectData& effect = call.effect();
@@ -126,7 +126,7 @@ void scalePairs(const HostCall& call, const FrameWindow& window, const std::vect
     setVertexMatrices(call);
     const float scale = 1.0f / std::sqrt(2.0f);
     effect.setUniform4f(effect.uniformLocation(shaders::kColourUniform), scale, scale, scale, 1.0f);
-    beginBlendArithmetic(BlendArithmetic::Multiply);
+    const BlendArithmeticScope multiply(BlendArithmetic::Multiply);
     const RenderContext& rc = *call.renderContext();
     const Quad quad = fillQuad(window[0].image, rc.width, rc.height);
     for (int level = 0; level < layerCount; ++level) {
@@ -137,7 +137,6 @@ void scalePairs(const HostCall& call, const FrameWindow& window, const std::vect
             drawQuad(call, quad);
         }
     }
-    endBlendArithmetic();
 }
 
 // Sums to 0 .. half - 1, the carried image (odd count) to half, differences from

@@ -194,17 +194,4 @@ TEST_F(FrameAlignment, LevelZeroRebuildsNoMipChain) {
     expectHostBindings();
 }
 
-TEST_F(FrameAlignment, AHostAskingToStopLeavesTheFrameUnaligned) {
-    const std::vector<float> shifted = lumaFrame(8.0);
-    const Plugin::FramePyramid reference = makeFrame(kWidth, kHeight, lumaFrame(0.0));
-    Plugin::FramePyramid neighbour = makeFrame(kWidth, kHeight, shifted);
-    host().askStopAtProgressReport(1);
-    alignFrame(call(), reference, neighbour, kLevel);
-    ASSERT_EQ(host().progressReports().size(), 1u);
-    EXPECT_EQ(host().progressReports()[0], std::make_pair(10, 100));
-    const std::vector<float> after = read(neighbour.image);
-    for (size_t i = 0; i < after.size(); ++i) ASSERT_NEAR(after[i], shifted[i], 1e-3) << i;
-    expectHostBindings();
-}
-
 }  // namespace

@@ -107,4 +107,18 @@ TEST_F(HostCallbacks, AnImageRequestThatThrowsIsARefusedImage) {
     EXPECT_EQ(host_->gl()->lentImages().outstanding(), 0);
 }
 
+// A host made without GL answers image requests with their error results and counts them
+// as the module's mistakes; nothing throws.
+TEST(HostWithoutGl, ImageRequestsAreCountedNotFatal) {
+    Host host(testing_support::loadedModule());
+    int32_t tw = -1, th = -1;
+    EXPECT_EQ(host.api().CreateImage(host.handle(), &host.renderContext(), 8, 8, 0x881A, 0x1908,
+                                     0x1406, 0, 0, &tw, &th, 0),
+              0u);  // RGBA16F, RGBA, float
+    HostImage image{};
+    EXPECT_NE(host.api().GetSourceFrame(host.handle(), &host.renderContext(), 0, &image), 0);
+    EXPECT_EQ(host.hostErrors(), 2);
+    EXPECT_EQ(host.callbackFailures(), 0);
+}
+
 }  // namespace

@@ -103,29 +103,21 @@ protected:
     kestrel::Host host{testing_support::loadedModule()};
 };
 
-TEST(ResetAnalysisResultTest, ResizesToEmptyLayersAndResetsTheMean) {
-    AnalysisResult result = distinctResult(2, 0.9f);
-    result.meanColour.z = 0.3f;
-    Plugin::resetAnalysisResult(result, 4);
-    ASSERT_EQ(result.layers.size(), 4u);
-    for (const LayerThresholds& layer : result.layers) {
-        EXPECT_TRUE(layer.hh.empty() && layer.lh.empty() && layer.hl.empty());
-    }
-    EXPECT_EQ(result.meanColour.x, 0.5f);
-    EXPECT_EQ(result.meanColour.z, 0.0f);
-}
-
+// Layers the analysis did not reach are written as zero, whatever they held.
 TEST_F(ThresholdSettingsTest, EveryThresholdRoundTripsInPercentUnderItsOwnIdentifier) {
     ASSERT_NE(store().find("vL9_ThresholdHL10"), nullptr);
-    Plugin::writeAnalysis(call(), distinctResult(10, 0.5f));
-
-    for (int n = 0; n < 10; ++n) {
-        for (int k = 1; k <= 10; ++k) {
-            for (int c = 0; c < 3; ++c) {
-                for (int b = 0; b < 3; ++b) {
-                    const double percent = 100.0 * distinctFraction(n, k, c, b);
-                    EXPECT_NEAR(valueOf(thresholdId(c, n, b, k)), percent, 1e-4)
-                        << thresholdId(c, n, b, k);
+    for (int written : {3, 10}) {
+        for (int n = 0; n < 10; ++n) fillLayer(n, 55.0);
+        Plugin::writeAnalysis(call(), distinctResult(written, 0.5f));
+        for (int n = 0; n < 10; ++n) {
+            for (int k = 1; k <= 10; ++k) {
+                for (int c = 0; c < 3; ++c) {
+                    for (int b = 0; b < 3; ++b) {
+                        const double percent =
+                            n < written ? 100.0 * distinctFraction(n, k, c, b) : 0.0;
+                        EXPECT_NEAR(valueOf(thresholdId(c, n, b, k)), percent, 1e-4)
+                            << thresholdId(c, n, b, k);
+                    }
                 }
             }
         }
@@ -153,10 +145,12 @@ TEST_F(ThresholdSettingsTest, ReadThresholdsReadsAtRenderTimeAndResetsTheMean) {
     // Keyed 10% at time 0 and 30% at time 24: 20% at the render time 12.
     store().setKeyframe("uL4_ThresholdLH7", 0, ParameterValue{10.0, 0.0});
     store().setKeyframe("uL4_ThresholdLH7", 24, ParameterValue{30.0, 0.0});
-    AnalysisResult read;
-    read.meanColour = Vec3{0.9f, 0.2f, 0.7f};
+    // A result still holding an earlier reading and mean.
+    AnalysisResult read = distinctResult(2, 0.9f);
+    read.meanColour.z = 0.7f;
     Plugin::readThresholds(call(), read);
     ASSERT_EQ(read.layers.size(), 10u);
+    EXPECT_EQ(read.layers[1].hh.size(), 10u) << "the earlier reading was kept";
     EXPECT_NEAR(read.layers[4].lh[6].y, 0.2f, 1e-6);
     EXPECT_EQ(read.layers[4].lh[6].x, 0.0f);
     EXPECT_EQ(read.layers[4].hh[6].y, 0.0f);
@@ -214,22 +208,6 @@ TEST_F(ThresholdSettingsTest, WriteAnalysisIsOneUndoStepThatRestoresEverything) 
     EXPECT_EQ(markedBands(), 0);
     EXPECT_EQ(valueOf("imageAnalysed"), 0.0);
     EXPECT_EQ(store().choiceValue("viewOption", kRenderTime), 1);
-}
-
-TEST_F(ThresholdSettingsTest, MissingLayersAreWrittenAsZero) {
-    for (int n = 0; n < 10; ++n) fillLayer(n, 55.0);
-    Plugin::writeAnalysis(call(), distinctResult(3, 0.5f));
-    for (int n = 0; n < 10; ++n) {
-        for (int k = 1; k <= 10; ++k) {
-            for (int c = 0; c < 3; ++c) {
-                for (int b = 0; b < 3; ++b) {
-                    const double expected = n < 3 ? 100.0 * distinctFraction(n, k, c, b) : 0.0;
-                    EXPECT_NEAR(valueOf(thresholdId(c, n, b, k)), expected, 1e-4)
-                        << thresholdId(c, n, b, k);
-                }
-            }
-        }
-    }
 }
 
 TEST_F(ThresholdSettingsTest, MeanLumaMarksTheNearestTenthBand) {
