@@ -12,6 +12,7 @@ add_library(ruvovav_cli STATIC
   cli/denoise_command.cpp
   cli/effect_session.cpp
   cli/effect_settings.cpp
+  cli/encode_queue.cpp
   cli/frame_cache.cpp
   cli/host_frames.cpp
   cli/info_command.cpp
@@ -27,8 +28,9 @@ add_library(ruvovav_cli STATIC
   cli/split_view.cpp
   cli/value_parsers.cpp)
 target_include_directories(ruvovav_cli PUBLIC ${PROJECT_SOURCE_DIR})
+find_package(Threads REQUIRED)
 target_link_libraries(ruvovav_cli PUBLIC kestrel_host ruvovav_media ruvovav_auto_analysis
-                      CLI11::CLI11 nlohmann_json::nlohmann_json)
+                      CLI11::CLI11 nlohmann_json::nlohmann_json Threads::Threads)
 
 add_executable(ruvovav cli/main.cpp)
 target_link_libraries(ruvovav PRIVATE ruvovav_cli)

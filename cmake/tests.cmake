@@ -93,6 +93,12 @@ ruvovav_cli_test(cli_jobs_test tests/cli_jobs_test.cpp)
 ruvovav_cli_test(metrics_test tests/metrics_test.cpp)
 ruvovav_cli_test(output_safety_test tests/output_safety_test.cpp)
 
+# The encoder's thread, without media or GL, so the thread sanitizer can run it.
+add_executable(encode_queue_test tests/encode_queue_test.cpp cli/encode_queue.cpp)
+target_include_directories(encode_queue_test PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(encode_queue_test PRIVATE GTest::gtest_main Threads::Threads)
+gtest_discover_tests(encode_queue_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+
 # The automatic analysis on camera-like, compressed and grainy footage, against the best box.
 # LeakSanitizer's tracer can crash while it stops the encoder's and the GL driver's worker
 # threads at exit, after the test has passed; the analysis code's leaks are checked by the
