@@ -5,14 +5,14 @@
 
 namespace ruvovav::cli {
 
-FrameCache::FrameCache(media::MediaReader& reader, int frameCount, int windowFrames)
-    : reader_(reader), frameCount_(frameCount), windowFrames_(windowFrames) {}
+FrameCache::FrameCache(std::shared_ptr<media::MediaReader> reader, int frameCount, int windowFrames)
+    : reader_(std::move(reader)), frameCount_(frameCount), windowFrames_(windowFrames) {}
 
 const kestrel::Frame* FrameCache::frame(int index) {
     if (const auto held = frames_.find(index); held != frames_.end()) return &held->second;
     try {
         media::Picture picture;
-        if (!reader_.read(index, picture)) {
+        if (!reader_->read(index, picture)) {
             error_ = "frame " + std::to_string(index) + " is missing from the input";
             return nullptr;
         }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,7 +20,7 @@ namespace ruvovav::cli {
 class FrameCache {
 public:
     // A clip of `frameCount` frames rendered with a window of `windowFrames` frames.
-    FrameCache(media::MediaReader& reader, int frameCount, int windowFrames);
+    FrameCache(std::shared_ptr<media::MediaReader> reader, int frameCount, int windowFrames);
 
     // Frame i, or null when it cannot be read (then error() says why). Valid until the
     // next call of frame() or setCurrent().
@@ -34,7 +35,7 @@ public:
 private:
     bool inWindow(int index) const { return index >= first_ && index <= last_; }
 
-    media::MediaReader& reader_;
+    std::shared_ptr<media::MediaReader> reader_;
     int frameCount_;
     int windowFrames_;
     int first_ = 0;  // the window around the current frame

@@ -77,10 +77,9 @@ ClipJob startClipJob(const CommonOptions& common, std::unique_ptr<media::MediaRe
     if (job.frameCount > 1) applySettings(store, clipDefaults());
     if (!analysis.profileIn.empty()) applySettings(store, loadProfile(analysis.profileIn, store));
     applySettings(store, settings.settings());
-    job.cache = std::make_unique<FrameCache>(*job.reader, job.frameCount, windowFrames(store));
-    FrameCache* cache = job.cache.get();
+    job.cache = std::make_shared<FrameCache>(job.reader, job.frameCount, windowFrames(store));
     job.session->setClip(info.width, info.height, job.frameCount,
-                         [cache](int i) { return cache->frame(i); });
+                         [cache = job.cache](int i) { return cache->frame(i); });
     return job;
 }
 

@@ -18,10 +18,12 @@ namespace ruvovav::cli {
 // absurd size.
 std::unique_ptr<media::MediaReader> openInput(const std::string& input);
 
+// The reader is shared with the cache, and the cache with the session's frame source, so
+// each lives as long as its last user, whatever order the members go in.
 struct ClipJob {
-    std::unique_ptr<media::MediaReader> reader;
+    std::shared_ptr<media::MediaReader> reader;
     std::unique_ptr<EffectSession> session;
-    std::unique_ptr<FrameCache> cache;
+    std::shared_ptr<FrameCache> cache;
     int frameCount = 0;
 };
 

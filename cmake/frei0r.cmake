@@ -1,8 +1,10 @@
 # The effect inside other programs. editor_core holds what every editor adapter shares (the
-# private GL thread, the session on it, the frame window); frei0r/ is the adapter FFmpeg,
-# MLT (Kdenlive, Shotcut) and GStreamer load.
+# private GL thread, the session on it, the frame windows); frei0r/ is the adapter FFmpeg,
+# MLT (Kdenlive, Shotcut) and GStreamer load (GStreamer's native element: gstreamer.cmake).
 find_package(Threads REQUIRED)
 add_library(ruvovav_editor_core STATIC
+  editor_core/centred_effect.cpp
+  editor_core/centred_window.cpp
   editor_core/editor_effect.cpp
   editor_core/frame_clock.cpp
   editor_core/gl_session.cpp
@@ -10,6 +12,7 @@ add_library(ruvovav_editor_core STATIC
   editor_core/lookback_window.cpp
   editor_core/module_location.cpp
   editor_core/notices.cpp
+  editor_core/rgba16_frames.cpp
   editor_core/rgba8_frames.cpp
   editor_core/session_settings.cpp
   editor_core/split_stream_watch.cpp)
@@ -44,13 +47,15 @@ install(TARGETS ruvovav_frei0r Ruvovav LIBRARY DESTINATION lib/frei0r-1)
 install(FILES frei0r/frei0r_ruvovav.xml DESTINATION share/kdenlive/effects)
 
 if(RUVOVAV_TESTS)
-  # The adapters' pieces without GL: the clock, the window, the GL thread's queue, the
-  # settings, the module's location and the 8-bit frames.
+  # The adapters' pieces without GL: the clock, the windows, the GL thread's queue, the
+  # settings, the module's location and the 8- and 16-bit frames.
   add_executable(editor_core_test
+    tests/editor_centred_window_test.cpp
     tests/editor_frame_clock_test.cpp
     tests/editor_gl_thread_test.cpp
     tests/editor_lookback_window_test.cpp
     tests/editor_module_location_test.cpp
+    tests/editor_rgba16_test.cpp
     tests/editor_rgba8_test.cpp
     tests/editor_settings_test.cpp
     tests/editor_split_stream_test.cpp

@@ -16,12 +16,13 @@ uint8_t roundedByte(float value) {
 
 }  // namespace
 
-kestrel::Frame frameFromRgba8(const uint8_t* pixels, int width, int height) {
+kestrel::Frame frameFromRgba8(const uint8_t* pixels, int width, int height, size_t stride) {
     kestrel::Frame frame{width, height, {}};
     const size_t row = size_t(4) * size_t(width);
+    const size_t step = stride != 0 ? stride : row;
     frame.rgba.resize(row * size_t(height));
     for (int y = 0; y < height; ++y) {
-        const uint8_t* in = pixels + size_t(y) * row;
+        const uint8_t* in = pixels + size_t(y) * step;
         float* out = &frame.rgba[size_t(height - 1 - y) * row];
         for (size_t i = 0; i < row; i += 4) {
             const float a = float(in[i + 3]) * kUnit;
@@ -32,11 +33,13 @@ kestrel::Frame frameFromRgba8(const uint8_t* pixels, int width, int height) {
     return frame;
 }
 
-void rgba8FromResult(const std::vector<float>& rgba, int width, int height, uint8_t* out) {
+void rgba8FromResult(const std::vector<float>& rgba, int width, int height, uint8_t* out,
+                     size_t stride) {
     const size_t row = size_t(4) * size_t(width);
+    const size_t step = stride != 0 ? stride : row;
     for (int y = 0; y < height; ++y) {
         const float* in = &rgba[size_t(height - 1 - y) * row];
-        uint8_t* line = out + size_t(y) * row;
+        uint8_t* line = out + size_t(y) * step;
         for (int x = 0; x < width; ++x) {
             const float* p = in + 4 * size_t(x);
             const float a = p[3];

@@ -7,6 +7,7 @@
 // the value to within 1/64 of a step, and values already whole stay exactly as they are.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,13 +15,15 @@
 
 namespace ruvovav::editor {
 
-// The frame the effect reads: premultiplied floats in 0..1, rows bottom up.
-kestrel::Frame frameFromRgba8(const uint8_t* pixels, int width, int height);
+// The frame the effect reads: premultiplied floats in 0..1, rows bottom up. `stride` is the
+// number of bytes from one row to the next; 0: rows follow each other without padding.
+kestrel::Frame frameFromRgba8(const uint8_t* pixels, int width, int height, size_t stride = 0);
 
 // The effect's result (premultiplied floats, rows bottom up) as straight RGBA bytes, top row
 // first: colour unpremultiplied and dithered, alpha rounded. Fully transparent pixels have
 // no colour to recover and come out black.
-void rgba8FromResult(const std::vector<float>& rgba, int width, int height, uint8_t* out);
+void rgba8FromResult(const std::vector<float>& rgba, int width, int height, uint8_t* out,
+                     size_t stride = 0);
 
 // The Bayer threshold rank of pixel (x, y): 0..63, each once in every 8 x 8 tile.
 int bayerRank(int x, int y);

@@ -13,6 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libopenimageio-dev libcli11-dev nlohmann-json3-dev
   frei0r-plugins-dev melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-good
 )
 for group in "$@"; do
   case "$group" in
