@@ -16,6 +16,7 @@ ruvovav_test(gl_host_test tests/gl_host_test.cpp)
 ruvovav_test(gpu_setup_test tests/gpu_setup_test.cpp)
 ruvovav_test(parameter_changed_test tests/parameter_changed_test.cpp)
 ruvovav_test(render_test tests/render_test.cpp)
+ruvovav_test(render_picture_test tests/render_picture_test.cpp)
 ruvovav_test(render_load_test tests/render_load_test.cpp)
 ruvovav_test(host_callbacks_test tests/host_callbacks_test.cpp)
 

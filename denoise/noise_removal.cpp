@@ -52,6 +52,28 @@ void setLevelThresholds(const EffectData& effect, const NoiseRemovalSettings& s,
     }
 }
 
+void drawBox(const HostCall& call, const Quad& quad, int x, int y, int width, int height) {
+    const ScissorGuard box(x, y, width, height);
+    drawQuad(call, quad);
+}
+
+// Only what the level's program writes: its lower-left region (`scale` of the target) on
+// the first pass, without the coarser levels' quarter on later ones (two boxes: the right
+// half, and the upper left quarter), where the program would discard every fragment.
+void drawLevelRegion(const HostCall& call, PassChain& chain, float scale, bool first) {
+    const HostImage& target = *chain.currentTarget();
+    const int w = activeExtent(target.width, scale);
+    const int h = activeExtent(target.height, scale);
+    if (first) {
+        drawBox(call, chain.quad(), 0, 0, w, h);
+        return;
+    }
+    const int innerW = activeExtent(target.width, scale * 0.5f);
+    const int innerH = activeExtent(target.height, scale * 0.5f);
+    drawBox(call, chain.quad(), innerW, 0, w - innerW, h);
+    drawBox(call, chain.quad(), 0, innerH, innerW, h - innerH);
+}
+
 void releaseSideImages() {
     glActiveTexture(GL_TEXTURE2);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
@@ -80,7 +102,7 @@ void renderNoiseRemoval(const HostCall& call, PassChain& chain, const HostImage&
                             coefficients.uMax / extent, coefficients.vMax / extent);
         setLevelThresholds(effect, settings, level);
         setVec3(effect, shaders::kRemovalUniform, removal);
-        drawQuad(call, chain.quad());
+        drawLevelRegion(call, chain, 1.0f / extent, pass == 0);
         glFlush();
     }
     releaseSideImages();

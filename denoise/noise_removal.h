@@ -24,12 +24,14 @@ struct NoiseRemovalSettings {
 };
 
 // Thresholds the chain's current source (a decomposition of `levels` levels, no more than
-// `settings` holds) into its current target, one draw per level from the coarsest, then
-// advances the chain. The brightness image carries luma in red; the estimate has the
-// coefficients' layout. Texels beyond the used rectangle are never written. `removal` is the
-// share of the thresholded value per channel (0 keeps the input).
+// `settings` holds) into its current target, level by level from the coarsest, then
+// advances the chain. Each level draws only the texels it writes: one draw for the
+// coarsest, two for every finer level. The brightness image carries luma in red; the
+// estimate has the coefficients' layout. Texels beyond the used rectangle are never written.
+// `removal` is the share of the thresholded value per channel (0 keeps the input).
 // GL: leaves "noiseRemoval" bound, units 1 and 2 empty, the brightness texture's base level
-// 0, and the chain advanced (its new target attached, its new source on unit 0).
+// 0, the scissor test off, and the chain advanced (its new target attached, its new source
+// on unit 0).
 void renderNoiseRemoval(const HostCall& call, PassChain& chain, const HostImage& brightness,
                         int brightnessLevel, const HostImage& estimate, int levels,
                         const NoiseRemovalSettings& settings,

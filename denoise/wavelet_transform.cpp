@@ -19,6 +19,8 @@ void analyse(const HostCall& call, PassChain& chain, HostImage& input, int level
     if (pad) {
         padImage(call, input, *chain.currentTarget(), level, 0, kPadCopy);
         chain.advance();
+    } else if (levels > 0) {
+        chain.startOnScratch();  // 2 x levels passes then end in the output: no final copy
     }
     if (levels > 0) decomposeWavelet(call, chain, levels, wavelet);
     chain.finish();
@@ -34,9 +36,8 @@ void prepareWaveletPasses(const HostCall& call, PassChain& chain, const char* pr
 }
 
 void drawWaveletPass(const HostCall& call, PassChain& chain, WaveletDirection direction,
-                     float scale) {
+                     float scale, PassArea area) {
     const EffectData& effect = call.effect();
-    glClear(GL_COLOR_BUFFER_BIT);
     // Every tap must read one stored coefficient exactly.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -47,7 +48,13 @@ void drawWaveletPass(const HostCall& call, PassChain& chain, WaveletDirection di
                         float(source.textureHeight));
     effect.setUniform2f(effect.uniformLocation(shaders::kBoundUniform), scale * quad[14],
                         scale * quad[15]);
-    drawQuad(call, quad);
+    {
+        const HostImage& target = *chain.currentTarget();
+        const float drawn = area == PassArea::WholeTarget ? 1.0f : scale;
+        const ScissorGuard region(activeExtent(target.width, drawn),
+                                  activeExtent(target.height, drawn));
+        drawQuad(call, quad);
+    }
     glFlush();
     chain.advance();
 }
@@ -82,9 +89,11 @@ void reconstructWavelet(const HostCall& call, PassChain& chain, int levels,
     prepareWaveletPasses(call, chain, wavelet.names.reconstruction);
     float scale = 1.0f;
     for (int l = 1; l < levels; ++l) scale *= 0.5f;
+    PassArea area = chain.sourceIsDrawnAgain() ? PassArea::ActiveRegion : PassArea::WholeTarget;
     for (int l = 0; l < levels; ++l) {
-        drawWaveletPass(call, chain, WaveletDirection::Vertical, scale);
-        drawWaveletPass(call, chain, WaveletDirection::Horizontal, scale);
+        drawWaveletPass(call, chain, WaveletDirection::Vertical, scale, area);
+        drawWaveletPass(call, chain, WaveletDirection::Horizontal, scale, area);
+        area = PassArea::ActiveRegion;
         scale *= 2.0f;
     }
 }

@@ -20,8 +20,9 @@ GLenum equationOf(BlendArithmetic arithmetic) {
 }  // namespace
 
 void beginBlendArithmetic(BlendArithmetic arithmetic, ColourWrites writes) {
-    const GLboolean alpha = writes == ColourWrites::AllChannels ? GL_TRUE : GL_FALSE;
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, alpha);
+    const GLboolean alpha = writes == ColourWrites::ColourOnly ? GL_FALSE : GL_TRUE;
+    const GLboolean colour = writes == ColourWrites::AlphaOnly ? GL_FALSE : GL_TRUE;
+    glColorMask(colour, colour, colour, alpha);
     if (arithmetic == BlendArithmetic::Replace) {
         glDisable(GL_BLEND);
         return;

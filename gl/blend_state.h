@@ -15,10 +15,10 @@ enum class BlendArithmetic {
     Multiply,         // destination x source
 };
 
-enum class ColourWrites { ColourOnly, AllChannels };
+enum class ColourWrites { ColourOnly, AllChannels, AlphaOnly };
 
 // Blending set for the arithmetic (factors (ONE, ONE), or (DST_COLOR, ZERO) to multiply),
-// colour writes R, G, B only unless `writes` asks for alpha too.
+// colour writes R, G, B only unless `writes` asks for alpha too, or for alpha alone.
 void beginBlendArithmetic(BlendArithmetic arithmetic,
                           ColourWrites writes = ColourWrites::ColourOnly);
 // Blending off, equation add, factors (ONE, ONE), colour writes on for all four channels:

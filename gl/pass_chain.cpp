@@ -78,6 +78,16 @@ void PassChain::rebind() {
     setQuadExtents(quad_, *source);
 }
 
+void PassChain::startOnScratch() {
+    if (!sourceIsInput_ || scratch_ == input_) return;
+    targetIsOutput_ = false;
+    attachRenderTarget(*currentTarget(), 0);
+}
+
+bool PassChain::sourceIsDrawnAgain() const {
+    return !sourceIsInput_ || scratch_ == input_ || input_->texture == output_->texture;
+}
+
 void PassChain::finish(const HostImage* destination, int level, bool pad) {
     if (!targetIsOutput_ && destination == nullptr) {
         attachRenderTarget(*output_, 0);  // the last pass drew into the output

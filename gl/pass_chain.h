@@ -40,6 +40,14 @@ public:
     // Attaches the current target at level 0, binds the current source on unit 0 and puts
     // its extents into the quad: the state advance() leaves.
     void rebind();
+    // Before the first pass: the scratch becomes the first target, so that an even number of
+    // passes ends in the output. Nothing changes when the input is the second buffer.
+    // GL: attaches the first target at level 0.
+    void startOnScratch();
+    // Whether the next pass's source is drawn into again by the pass after it, so that what
+    // it holds outside a pass's region is still there for that pass. Only an input apart
+    // from both images, before the first pass, is not.
+    bool sourceIsDrawnAgain() const;
 
     // Puts the last result into `destination` (default: the output) at `level`: by mirror
     // padding with `pad`, by "glCopy" otherwise; when the last pass already drew into the

@@ -1,5 +1,8 @@
 #include "gl/render_target.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace Plugin {
 namespace {
 
@@ -19,6 +22,17 @@ void attachRenderTarget(const HostImage& image, int level) {
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image.texture,
                            level);
     glViewport(0, 0, image.width >> level, image.height >> level);
+}
+
+int activeExtent(int size, float scale) {
+    // Centre x + 0.5 <= scale * size; scale * size is exact for the powers of two passes use.
+    const int extent = int(std::floor(double(scale) * double(size) + 0.5));
+    return std::clamp(extent, 0, size);
+}
+
+ScissorGuard::ScissorGuard(int x, int y, int width, int height) {
+    glScissor(x, y, width, height);
+    glEnable(GL_SCISSOR_TEST);
 }
 
 void detachRenderTarget(GLenum attachment) {

@@ -17,6 +17,23 @@ namespace Plugin {
 void attachRenderTarget(const HostImage& image, int level);
 void detachRenderTarget(GLenum attachment);
 
+// Pixels 0 .. n - 1 of a viewport side of `size` whose centres lie at or below `scale` x
+// size: the lower-left region a pass limited to that fraction of its target computes. A
+// centre exactly on the bound counts, as the programs' "<=" tests count it.
+int activeExtent(int size, float scale);
+
+// Limits drawing to the width x height pixels from (x, y) (default: the lower left) while it
+// lives; the scissor test is off again when it goes, however the pass ends. Pixels outside
+// keep what they held.
+class ScissorGuard {
+public:
+    ScissorGuard(int width, int height) : ScissorGuard(0, 0, width, height) {}
+    ScissorGuard(int x, int y, int width, int height);
+    ~ScissorGuard() { glDisable(GL_SCISSOR_TEST); }
+    ScissorGuard(const ScissorGuard&) = delete;
+    ScissorGuard& operator=(const ScissorGuard&) = delete;
+};
+
 // Binds `texture` on `unit` (GL_TEXTUREi, left active) with clamp-to-edge wrapping and,
 // when `linear`, linear filtering.
 void bindTextureUnit(GLenum unit, GLuint texture, bool linear);

@@ -91,6 +91,7 @@ HostGlState captureHostGlState() {
     GLboolean mask[4] = {GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE};
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
     for (size_t i = 0; i < 4; ++i) state.colorWriteMask[i] = mask[i] == GL_TRUE;
+    state.scissorTest = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
     return state;
 }
 
@@ -105,6 +106,7 @@ std::vector<std::string> diffHostGlState(const HostGlState& expected, const Host
     compare(out, "viewport", expected.viewport, actual.viewport, showViewport);
     compare(out, "blend", expected.blend, actual.blend, showBool);
     compare(out, "colour write mask", expected.colorWriteMask, actual.colorWriteMask, showMask);
+    compare(out, "scissor test", expected.scissorTest, actual.scissorTest, showBool);
     return out;
 }
 

@@ -22,6 +22,7 @@ struct HostGlState {
     std::array<int32_t, 4> viewport{};
     bool blend = false;
     std::array<bool, 4> colorWriteMask{};
+    bool scissorTest = false;
 
     bool operator==(const HostGlState&) const = default;
 };

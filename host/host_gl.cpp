@@ -12,12 +12,14 @@ namespace {
 constexpr uint32_t kFrameFormat = GL_RGBA32F;
 
 // Effects may leave viewport, blending or the current program as they like; what the
-// editor itself depends on is its framebuffer, the destination on it and the source.
+// editor itself depends on is its framebuffer, the destination on it, the source, and the
+// scissor test off (its own draws cover whole frames).
 HostGlState reliedOnPart(const HostGlState& state) {
     HostGlState part;
     part.drawFramebuffer = state.drawFramebuffer;
     part.colorAttachment0 = state.colorAttachment0;
     part.textureUnit0 = state.textureUnit0;
+    part.scissorTest = state.scissorTest;
     return part;
 }
 
@@ -131,6 +133,7 @@ void HostGl::beginCall() {
     glBindTexture(GL_TEXTURE_2D, source_.texture);
     glUseProgram(0);
     glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     expected_ = reliedOnPart(captureHostGlState());
 }

@@ -13,11 +13,19 @@
 namespace Plugin {
 namespace {
 
-// E = layer n + edgeGain x minabs(up(layer n + 1)), in the unpadded corner of `estimate`,
-// then decomposed into `estimate` as a whole.
-void buildEstimate(const HostCall& call, HostImage& frame, int n, HostImage& estimate,
-                   const LayerDenoise& s) {
-    HostImage corner = estimate;
+// The images of one layer, reused by every frame of the window.
+struct LayerImages {
+    HostImage& coefficients;
+    HostImage& estimate;
+    HostImage& shrunk;  // also holds the estimate's sum before its transform
+};
+
+// E = layer n + edgeGain x minabs(up(layer n + 1)), summed in the unpadded corner of `work`,
+// then decomposed into `estimate`. Summing apart from `estimate` lets the padding pass write
+// straight into it, so the transform ends there without a copy.
+void buildEstimate(const HostCall& call, HostImage& frame, int n, const HostImage& work,
+                   HostImage& estimate, const LayerDenoise& s) {
+    HostImage corner = work;
     corner.width = frame.width >> n;
     corner.height = frame.height >> n;
     updateImageExtents(corner);
@@ -29,21 +37,23 @@ void buildEstimate(const HostCall& call, HostImage& frame, int n, HostImage& est
     forwardTransform(call, corner, estimate, 0, s.wavelet);
 }
 
-void denoiseFrameLayer(const HostCall& call, FramePyramid& frame, int n, HostImage& coefficients,
-                       HostImage& estimate, const HostImage& brightness, const LayerDenoise& s) {
+// The shrinkage writes a third image and the synthesis ping-pongs between it and the
+// coefficients, so neither needs a copy back.
+void denoiseFrameLayer(const HostCall& call, FramePyramid& frame, int n, const LayerImages& images,
+                       const HostImage& brightness, const LayerDenoise& s) {
     HostImage& image = frame.image;
-    forwardTransform(call, image, coefficients, n, s.wavelet);
-    buildEstimate(call, image, n, estimate, s);
+    forwardTransform(call, image, images.coefficients, n, s.wavelet);
+    buildEstimate(call, image, n, images.shrunk, images.estimate, s);
     {
-        PassChain shrink(call, &coefficients, &coefficients, false);
-        renderNoiseRemoval(call, shrink, brightness, 0, estimate,
-                           waveletLevelCount(coefficients.width), s.layer.thresholds,
+        PassChain shrink(call, &images.coefficients, &images.shrunk, true);
+        renderNoiseRemoval(call, shrink, brightness, 0, images.estimate,
+                           waveletLevelCount(images.coefficients.width), s.layer.thresholds,
                            s.layer.removal);
         shrink.finish();
     }
-    const bool padded =
-        coefficients.width != image.width >> n || coefficients.height != image.height >> n;
-    PassChain rebuild(call, &coefficients, &coefficients, false);
+    const bool padded = images.coefficients.width != image.width >> n ||
+                        images.coefficients.height != image.height >> n;
+    PassChain rebuild(call, &images.shrunk, &images.coefficients, true);
     reconstructWavelet(call, rebuild, waveletLevelCount(image.width), s.wavelet);
     rebuild.finish(&image, n, padded);
 }
@@ -60,9 +70,10 @@ void denoiseLayer(const HostCall& call, FrameWindow& window, int n, const HostIm
                   const LayerDenoise& settings) {
     HostImageLease coefficients(call, createLayerImage(call, window[0].image, n));
     HostImageLease estimate(call, createLayerImage(call, window[0].image, n));
+    HostImageLease shrunk(call, createLayerImage(call, window[0].image, n));
+    const LayerImages images{coefficients.image(), estimate.image(), shrunk.image()};
     for (FramePyramid& frame : window) {
-        denoiseFrameLayer(call, frame, n, coefficients.image(), estimate.image(), brightness,
-                          settings);
+        denoiseFrameLayer(call, frame, n, images, brightness, settings);
     }
 }
 

@@ -47,17 +47,17 @@ void denoiseLayers(const HostCall& call, FrameWindow& frames, const RenderSettin
     }
 }
 
-// The collapsed current frame, with the source's alpha exactly, into the destination.
+// The collapsed current frame, with the source's alpha exactly, into the destination. The
+// alpha goes into the frame itself, which nothing reads after this.
 void writeResult(const HostCall& call, HostImage& current, int layerCount) {
     const RenderContext& rc = *call.renderContext();
     collapseFrequencies(call, current, layerCount);
-    HostImageLease output(call, makeImageLike(call, current.width, current.height, true, 0));
-    copyImage(call, current, output.image());
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-    copyImage(call, *rc.source, output.image());
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    {
+        const BlendArithmeticScope alphaOnly(BlendArithmetic::Replace, ColourWrites::AlphaOnly);
+        copyImage(call, *rc.source, current);
+    }
     glFlush();
-    renderYUVToRGB(call, output.image(), *rc.destination);
+    renderYUVToRGB(call, current, *rc.destination);
 }
 
 // What every rendering path leaves for the host, however the render ends.

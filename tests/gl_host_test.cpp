@@ -419,7 +419,9 @@ TEST_F(GlHostTest, StateDiffNamesEveryChangedBinding) {
     glViewport(1, 2, 30, 40);
     glEnable(GL_BLEND);
     glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
+    glEnable(GL_SCISSOR_TEST);
     const HostGlState after = captureHostGlState();
+    glDisable(GL_SCISSOR_TEST);
     GLint activeAfterCapture = 0;  // capture visits unit 0 and must come back
     glGetIntegerv(GL_ACTIVE_TEXTURE, &activeAfterCapture);
     EXPECT_EQ(activeAfterCapture, GL_TEXTURE3);
@@ -431,6 +433,7 @@ TEST_F(GlHostTest, StateDiffNamesEveryChangedBinding) {
         "viewport: expected (0, 0, 8, 8), got (1, 2, 30, 40)",
         "blend: expected false, got true",
         "colour write mask: expected RGBA, got R-BA",
+        "scissor test: expected false, got true",
     };
     EXPECT_EQ(diffHostGlState(before, after), expected);
 

@@ -35,12 +35,16 @@ protected:
     }
 
     // One pass of a named program over a 32-bit float row image, so the result shows the
-    // program's arithmetic rather than half-float storage.
+    // program's arithmetic rather than half-float storage; the target first holds `held`
+    // when it is given.
     std::vector<float> onePass(const char* program, const std::vector<float>& rgba, int width,
-                               float scale) {
+                               float scale, const std::vector<float>& held = {}) {
         HostImage in = Plugin::makeImage(call(), width, 1, GL_RGBA32F);
         HostImage out = Plugin::makeImage(call(), width, 1, GL_RGBA32F);
         EXPECT_TRUE(images().upload(in.texture, 0, width, 1, rgba.data()));
+        if (!held.empty()) {
+            EXPECT_TRUE(images().upload(out.texture, 0, width, 1, held.data()));
+        }
         {
             PassChain chain(call(), &in, &out, false);
             Plugin::prepareWaveletPasses(call(), chain, program);
@@ -97,14 +101,16 @@ TEST_F(WaveletTransform, Daubechies8ReadsItsColumnsPeriodically) {
     }
 }
 
-TEST_F(WaveletTransform, TexelsBeyondTheRegionAreCopiedWithTheirAlpha) {
+// A pass draws its active region only: beyond it the target keeps what it held.
+TEST_F(WaveletTransform, TexelsBeyondTheRegionKeepWhatTheTargetHeld) {
     std::vector<float> rgba;
     for (int x = 0; x < 8; ++x) rgba.insert(rgba.end(), {float(x), 0.5f, 0.0f, 0.25f});
-    // Half the row is active: columns 0..3 are filtered, 4..7 copied as they were.
-    const std::vector<float> out = onePass("haarDec", rgba, 8, 0.5f);
+    const std::vector<float> held(32, -3.0f);
+    // Half the row is active: columns 0..3 are filtered, 4..7 not drawn.
+    const std::vector<float> out = onePass("haarDec", rgba, 8, 0.5f, held);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(out[size_t(4 * x + 3)], 1.0f) << x;
     for (int x = 4; x < 8; ++x) {
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[size_t(4 * x + c)], rgba[size_t(4 * x + c)]);
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[size_t(4 * x + c)], -3.0f) << x;
     }
     EXPECT_NEAR(out[0], 0.707107f * 1.0f, 1e-6);  // (0 + 1) a
     EXPECT_NEAR(out[8], -0.707107f, 1e-6);        // (0 - 1) a, the high band of 4 texels
