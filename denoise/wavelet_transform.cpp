@@ -112,12 +112,15 @@ HostImage analysisForwardTransform(const HostCall& call, HostImage& input, int l
     const int levels = waveletLevelCount(input.width);
     const int width = paddedWaveletSize(input.width >> level, levels);
     const int height = paddedWaveletSize(input.height >> level, levels);
-    HostImage output = makeImage(call, width, height, GL_RGBA16F);
-    const HostImage scratch = makeImage(call, output.width, output.height, output.internalFormat);
-    PassChain chain(call, &input, &output, scratch);
-    const bool levelSized = width == input.width >> level && height == input.height >> level;
-    analyse(call, chain, input, level, levels, !levelSized || level > 0, wavelet);
-    return output;
+    // Leased until returned, so a failure making the scratch gives the output back.
+    HostImageLease output(call, makeImage(call, width, height, GL_RGBA16F));
+    {
+        PassChain chain(call, &input, &output.image(),
+                        makeImage(call, output->width, output->height, output->internalFormat));
+        const bool levelSized = width == input.width >> level && height == input.height >> level;
+        analyse(call, chain, input, level, levels, !levelSized || level > 0, wavelet);
+    }
+    return output.release();
 }
 
 }  // namespace Plugin

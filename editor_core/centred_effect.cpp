@@ -8,8 +8,6 @@
 namespace ruvovav::editor {
 namespace {
 
-constexpr const char* kFramesId = Plugin::ids::kNumberOfFrames;
-
 bool setIn(const std::vector<cli::ParameterSetting>& settings, const std::string& id) {
     for (const cli::ParameterSetting& s : settings) {
         if (s.id == id) return true;
@@ -45,7 +43,7 @@ int CentredEffect::configure(const std::vector<cli::ParameterSetting>& settings)
             profileValues_.try_emplace(setting.id, store.value(setting.id, 0));
         }
         cli::applySettings(store, settings);
-        return store.choiceValue(kFramesId, 0);
+        return store.choiceValue(Plugin::ids::kNumberOfFrames, 0);
     });
     return frames_;
 }

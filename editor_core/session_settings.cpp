@@ -8,8 +8,6 @@
 namespace ruvovav::editor {
 namespace {
 
-constexpr const char* kFramesId = Plugin::ids::kNumberOfFrames;
-constexpr const char* kTrackingId = Plugin::ids::kTrackMovement;
 constexpr const char* kLayerRemovalPrefix = "Frequency:L";
 constexpr const char* kRemovalSuffix = ":NoiseRemoval";
 constexpr int kLayers = 10;
@@ -33,9 +31,9 @@ std::vector<std::string> removalIds() {
 cli::ParameterSetting adjusted(const cli::ParameterSetting& s, const EditorSettings& editor,
                                const kestrel::ParameterStore& declared) {
     cli::ParameterSetting out = s;
-    if (s.id == kFramesId && frameChoiceIndex(editor.frames) >= 0) {
+    if (s.id == Plugin::ids::kNumberOfFrames && frameChoiceIndex(editor.frames) >= 0) {
         out.value.x = frameChoiceIndex(editor.frames);
-    } else if (s.id == kTrackingId && editor.tracking) {
+    } else if (s.id == Plugin::ids::kTrackMovement && editor.tracking) {
         out.value.x = *editor.tracking ? 1 : 0;
     } else if (isRemoval(s.id) && editor.strength > 0) {
         const kestrel::ParameterDeclaration* d = declared.find(s.id);
@@ -55,10 +53,10 @@ StartedSettings startSettings(kestrel::ParameterStore& store, const std::string&
     cli::applySettings(store, cli::clipDefaults());
     if (!profile.empty()) cli::applySettings(store, cli::loadProfile(profile, store));
     StartedSettings started;
-    std::vector<std::string> ids = {kFramesId, kTrackingId};
+    std::vector<std::string> ids = {Plugin::ids::kNumberOfFrames, Plugin::ids::kTrackMovement};
     for (std::string& id : removalIds()) ids.push_back(std::move(id));
     for (const std::string& id : ids) started.adjustable.push_back({id, store.value(id, 0)});
-    started.frames = store.choiceValue(kFramesId, 0);
+    started.frames = store.choiceValue(Plugin::ids::kNumberOfFrames, 0);
     started.analysed = !profile.empty();
     return started;
 }

@@ -14,9 +14,6 @@
 namespace ruvovav::gst {
 namespace {
 
-constexpr const char* kFramesId = Plugin::ids::kNumberOfFrames;
-constexpr const char* kTrackingId = Plugin::ids::kTrackMovement;
-constexpr const char* kWaveletId = "method";
 constexpr const char* kOverProfile = "; applies over the profile once set";
 // The tool's settings for a clip: four frames, tracked, and the effect's wavelet.
 constexpr int kDefaultFrames = 4;
@@ -130,11 +127,12 @@ bool setProperty(ElementSettings& settings, guint id, const GValue* value) {
         const char* text = g_value_get_string(value);
         settings.setProfile(text != nullptr ? text : "");
     } else if (id == kFrames) {
-        settings.set(kFramesId, editor::frameChoiceIndex(g_value_get_enum(value)));
+        settings.set(Plugin::ids::kNumberOfFrames,
+                     editor::frameChoiceIndex(g_value_get_enum(value)));
     } else if (id == kTrack) {
-        settings.set(kTrackingId, g_value_get_boolean(value) ? 1 : 0);
+        settings.set(Plugin::ids::kTrackMovement, g_value_get_boolean(value) ? 1 : 0);
     } else if (id == kWavelet) {
-        settings.set(kWaveletId, g_value_get_enum(value));
+        settings.set(Plugin::ids::kMethod, g_value_get_enum(value));
     } else if (id >= numberId(0) && id < layerId(0)) {
         settings.set(numbers[id - numberId(0)].id, g_value_get_double(value));
     } else if (id >= layerId(0) && id < layerId(layers.size())) {
@@ -159,12 +157,12 @@ bool getProperty(const ElementSettings& settings, guint id, GValue* value) {
     if (id == kProfile) {
         g_value_set_string(value, settings.profile().c_str());
     } else if (id == kFrames) {
-        const auto index = settings.value(kFramesId);
+        const auto index = settings.value(Plugin::ids::kNumberOfFrames);
         g_value_set_enum(value, index ? 1 << int(*index) : kDefaultFrames);
     } else if (id == kTrack) {
-        g_value_set_boolean(value, valueOr(kTrackingId, 1) != 0);
+        g_value_set_boolean(value, valueOr(Plugin::ids::kTrackMovement, 1) != 0);
     } else if (id == kWavelet) {
-        g_value_set_enum(value, int(valueOr(kWaveletId, defaultWavelet())));
+        g_value_set_enum(value, int(valueOr(Plugin::ids::kMethod, defaultWavelet())));
     } else if (id >= numberId(0) && id < layerId(0)) {
         const cli::NumberFlag& f = numbers[id - numberId(0)];
         g_value_set_double(value, valueOr(f.id, f.defaultValue));

@@ -182,15 +182,15 @@ gboolean stop(GstBaseTransform* trans) {
     return TRUE;
 }
 
-void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     if (!ruvovav::gst::setProperty(stateOf(object).settings, id, value)) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     if (!ruvovav::gst::getProperty(stateOf(object).settings, id, value)) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "denoise/colour_conversion.h"
@@ -292,6 +293,40 @@ TEST_F(NoiseAnalysis, AUniformBoxHasNoNoiseAndItsOwnMean) {
             }
         }
         expectMean(r.meanColour, yuvOf(straight), kMeanTolerance);
+    }
+}
+
+// The host's CreateImage, failing with an exception from its `failAt`-th call on: a C++
+// host may throw through the table, and the analysis must still give back what it was lent
+// and put the host's bindings back on the way out.
+int gCreateCalls = 0;
+int gFailAt = 0;
+CreateImageFn gRealCreate = nullptr;
+uint32_t createOrThrow(HostHandle host, const RenderContext* rc, int32_t w, int32_t h,
+                       uint32_t internalFormat, uint32_t format, uint32_t type, int32_t r0,
+                       int32_t r1, int32_t* tw, int32_t* th, int32_t flag) {
+    if (++gCreateCalls >= gFailAt) throw std::runtime_error("out of images");
+    return gRealCreate(host, rc, w, h, internalFormat, format, type, r0, r1, tw, th, flag);
+}
+
+TEST_F(NoiseAnalysis, AThrowMidwayGivesEverythingBack) {
+    std::vector<float> grey;
+    for (int i = 0; i < 64 * 64; ++i) grey.insert(grey.end(), {0.5f, 0.5f, 0.5f, 1.0f});
+    // The analysis makes two box images, then one per analysed layer: fail at each in turn.
+    for (int failAt = 1; failAt <= 4; ++failAt) {
+        useClip(64, 64, {grey});
+        setPoints(-20, -20, 20, 20);
+        gRealCreate = host().api().CreateImage;
+        gCreateCalls = 0;
+        gFailAt = failAt;
+        host().api().CreateImage = &createOrThrow;
+        AnalysisResult result{};
+        EXPECT_THROW(Plugin::analyzeNoise(call(), Plugin::readAnalysisSettings(call()), result),
+                     std::runtime_error)
+            << "failing at image " << failAt;
+        host().api().CreateImage = gRealCreate;
+        expectHostBindings();
+        EXPECT_EQ(images().outstanding(), 0) << "failing at image " << failAt;
     }
 }
 
