@@ -24,22 +24,27 @@ add_library(ruvovav_frei0r_objects OBJECT frei0r/frei0r_parameters.cpp frei0r/fr
 target_include_directories(ruvovav_frei0r_objects PUBLIC ${PROJECT_SOURCE_DIR} ${FREI0R_INCLUDE_DIR})
 target_link_libraries(ruvovav_frei0r_objects PUBLIC ruvovav_editor_core)
 
-# frei0r-1/ruvovav.so, with the module beside it as an installed copy has it.
+# An editor's plug-in made from `objects`: a module in `dir` of the build folder, with the
+# module beside it as an installed copy has it. Only the entry points `exports` names are
+# exported, and only the libraries the code uses are loaded (the tool's library brings the
+# media libraries along, which a plug-in never calls).
+function(ruvovav_editor_plugin target objects dir exports)
+  add_library(${target} MODULE $<TARGET_OBJECTS:${objects}>)
+  set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${dir})
+  target_link_libraries(${target} PRIVATE ruvovav_editor_core)
+  target_link_options(${target} PRIVATE
+    "LINKER:--version-script=${exports}" "LINKER:--no-undefined" "LINKER:--as-needed")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${exports})
+  add_dependencies(${target} Ruvovav)
+  file(MAKE_DIRECTORY ${dir})
+  file(CREATE_LINK ../Ruvovav.kspl ${dir}/Ruvovav.kspl SYMBOLIC)
+endfunction()
+
+# frei0r-1/ruvovav.so.
 set(ruvovav_frei0r_dir ${PROJECT_BINARY_DIR}/frei0r-1)
-add_library(ruvovav_frei0r MODULE $<TARGET_OBJECTS:ruvovav_frei0r_objects>)
-set_target_properties(ruvovav_frei0r PROPERTIES PREFIX "" OUTPUT_NAME "ruvovav"
-  LIBRARY_OUTPUT_DIRECTORY ${ruvovav_frei0r_dir})
-target_link_libraries(ruvovav_frei0r PRIVATE ruvovav_editor_core)
-# Only the f0r_ entry points are exported, and only the libraries the code uses are loaded
-# (the tool's library brings the media libraries along, which the plug-in never calls).
-target_link_options(ruvovav_frei0r PRIVATE
-  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/frei0r/exports.map" "LINKER:--no-undefined"
-  "LINKER:--as-needed")
-set_property(TARGET ruvovav_frei0r APPEND PROPERTY LINK_DEPENDS
+ruvovav_editor_plugin(ruvovav_frei0r ruvovav_frei0r_objects ${ruvovav_frei0r_dir}
   ${PROJECT_SOURCE_DIR}/frei0r/exports.map)
-add_dependencies(ruvovav_frei0r Ruvovav)
-file(MAKE_DIRECTORY ${ruvovav_frei0r_dir})
-file(CREATE_LINK ../Ruvovav.kspl ${ruvovav_frei0r_dir}/Ruvovav.kspl SYMBOLIC)
+set_target_properties(ruvovav_frei0r PROPERTIES PREFIX "" OUTPUT_NAME "ruvovav")
 
 # Where FFmpeg, MLT and GStreamer look by default (with the prefix /usr or /usr/local), the
 # module beside the plug-in, and Kdenlive's panel where Kdenlive reads effect descriptions.

@@ -15,18 +15,10 @@ target_link_libraries(ruvovav_gstreamer_objects PUBLIC ruvovav_editor_core PkgCo
 
 # gstreamer/libgstruvovav.so, with the module beside it as an installed copy has it.
 set(ruvovav_gstreamer_dir ${PROJECT_BINARY_DIR}/gstreamer)
-add_library(ruvovav_gstreamer MODULE $<TARGET_OBJECTS:ruvovav_gstreamer_objects>)
-set_target_properties(ruvovav_gstreamer PROPERTIES OUTPUT_NAME "gstruvovav"
-  LIBRARY_OUTPUT_DIRECTORY ${ruvovav_gstreamer_dir})
-target_link_libraries(ruvovav_gstreamer PRIVATE ruvovav_editor_core PkgConfig::GSTREAMER)
-target_link_options(ruvovav_gstreamer PRIVATE
-  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/gstreamer/exports.map" "LINKER:--no-undefined"
-  "LINKER:--as-needed")
-set_property(TARGET ruvovav_gstreamer APPEND PROPERTY LINK_DEPENDS
+ruvovav_editor_plugin(ruvovav_gstreamer ruvovav_gstreamer_objects ${ruvovav_gstreamer_dir}
   ${PROJECT_SOURCE_DIR}/gstreamer/exports.map)
-add_dependencies(ruvovav_gstreamer Ruvovav)
-file(MAKE_DIRECTORY ${ruvovav_gstreamer_dir})
-file(CREATE_LINK ../Ruvovav.kspl ${ruvovav_gstreamer_dir}/Ruvovav.kspl SYMBOLIC)
+set_target_properties(ruvovav_gstreamer PROPERTIES OUTPUT_NAME "gstruvovav")
+target_link_libraries(ruvovav_gstreamer PRIVATE PkgConfig::GSTREAMER)
 
 # GStreamer's own plug-in folder under the install prefix (lib/x86_64-linux-gnu/gstreamer-1.0
 # on Debian), with the module beside the plug-in. GStreamer only loads files named *.so there.
