@@ -13,6 +13,7 @@ add_library(ruvovav_media STATIC
   cli/media/frame_converter.cpp
   cli/media/frame_pattern.cpp
   cli/media/image_file.cpp
+  cli/media/image_header_check.cpp
   cli/media/media_reader.cpp
   cli/media/media_writer.cpp
   cli/media/output_format.cpp
@@ -46,4 +47,8 @@ if(RUVOVAV_TESTS)
   target_link_libraries(media_streams_test PRIVATE ruvovav_media PkgConfig::LIBAV GTest::gtest_main)
   target_include_directories(media_streams_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(media_streams_test DISCOVERY_TIMEOUT 60)
+
+  add_executable(image_header_check_test tests/image_header_check_test.cpp)
+  target_link_libraries(image_header_check_test PRIVATE ruvovav_media GTest::gtest_main)
+  gtest_discover_tests(image_header_check_test DISCOVERY_TIMEOUT 60)
 endif()

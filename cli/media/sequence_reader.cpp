@@ -3,6 +3,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include "frame_pattern.h"
+#include "image_header_check.h"
 
 namespace ruvovav::media {
 namespace {
@@ -12,6 +13,7 @@ using InputPtr = std::unique_ptr<OIIO::ImageInput>;  // ImageInput's destructor 
 
 // PNG and TIFF keep straight alpha; without this hint OpenImageIO would premultiply it.
 InputPtr openImage(const std::filesystem::path& file, OIIO::ImageSpec& header) {
+    checkImageHeader(file);
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     InputPtr input = OIIO::ImageInput::open(file.string(), &config);

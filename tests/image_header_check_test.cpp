@@ -1,0 +1,200 @@
+// Damaged OpenEXR and DPX headers are refused before an image library allocates what they
+// claim; sound files, and files of other kinds, pass.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "media/image_file.h"
+#include "media/image_header_check.h"
+#include "media/media_error.h"
+#include "media/media_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ruvovav::media;
+using Bytes = std::vector<uint8_t>;
+
+void append(Bytes& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+}
+void appendU32(Bytes& out, uint32_t value, bool bigEndian = false) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(value >> (bigEndian ? 8 * (3 - i) : 8 * i)));
+}
+
+// One attribute as the format lays it out: name, type name, little-endian size, value.
+void appendAttribute(Bytes& out, const std::string& name, uint32_t claimedSize, size_t realSize) {
+    append(out, name);
+    append(out, "opaque");
+    appendU32(out, claimedSize);
+    out.insert(out.end(), realSize, uint8_t(7));
+}
+
+Bytes exrStart(uint32_t flags) {
+    Bytes out = {0x76, 0x2f, 0x31, 0x01};
+    appendU32(out, 2 | flags);
+    return out;
+}
+
+Bytes dpxHeader(const char* magic, uint32_t userDataSize, bool bigEndian) {
+    Bytes out(2048, 0);
+    std::memcpy(out.data(), magic, 4);
+    for (int i = 0; i < 4; ++i)
+        out[size_t(32 + i)] = uint8_t(userDataSize >> (bigEndian ? 8 * (3 - i) : 8 * i));
+    return out;
+}
+
+bool refused(const Bytes& bytes) {
+    try {
+        checkImageHeader("x", bytes, bytes.size());
+        return false;
+    } catch (const MediaError& e) {
+        EXPECT_NE(std::string(e.what()).find("'x'"), std::string::npos) << e.what();
+        return true;
+    }
+}
+
+TEST(ImageHeaderCheck, ExrAttributeSizesMustFitTheFile) {
+    Bytes sound = exrStart(0);
+    appendAttribute(sound, "channels", 18, 18);
+    appendAttribute(sound, "comment", 0, 0);
+    sound.push_back(0);
+    EXPECT_FALSE(refused(sound));
+
+    Bytes huge = exrStart(0);
+    appendAttribute(huge, "channels", 18, 18);
+    appendAttribute(huge, "junk", 0x7fff0000u, 4);
+    huge.push_back(0);
+    EXPECT_TRUE(refused(huge));
+
+    Bytes negative = exrStart(0);
+    appendAttribute(negative, "junk", 0xfffffff0u, 4);
+    EXPECT_TRUE(refused(negative));
+
+    // One byte more than the file holds after the size field.
+    Bytes justPast = exrStart(0);
+    appendAttribute(justPast, "junk", 5, 4);
+    EXPECT_TRUE(refused(justPast));
+    Bytes exact = exrStart(0);
+    appendAttribute(exact, "junk", 4, 4);
+    EXPECT_FALSE(refused(exact));
+}
+
+// OpenEXR reads channel lists up to their empty name and fixed-size values by their type,
+// whatever their size fields say; the check must stay in step with it.
+TEST(ImageHeaderCheck, ExrValuesAreWalkedAsOpenExrReadsThem) {
+    const auto withChannels = [](uint32_t claimedListSize) {
+        Bytes out = exrStart(0);
+        append(out, "channels");
+        append(out, "chlist");
+        appendU32(out, claimedListSize);
+        append(out, "R");
+        out.insert(out.end(), 16, uint8_t(1));
+        out.push_back(0);
+        return out;
+    };
+    Bytes hugeString = withChannels(3);  // a wrong size, which OpenEXR ignores
+    append(hugeString, "owner");
+    append(hugeString, "string");
+    appendU32(hugeString, 1u << 30);
+    EXPECT_TRUE(refused(hugeString));
+
+    // A box's size field of 10^9 is never used; the string after it is sound.
+    Bytes box = withChannels(19);
+    append(box, "dataWindow");
+    append(box, "box2i");
+    appendU32(box, 1000000000u);
+    box.insert(box.end(), 16, uint8_t(0));
+    appendAttribute(box, "owner", 3, 3);
+    box.push_back(0);
+    EXPECT_FALSE(refused(box));
+
+    const auto preview = [&](uint32_t width, uint32_t height) {
+        Bytes out = withChannels(19);
+        append(out, "preview");
+        append(out, "preview");
+        appendU32(out, 8 + 4 * 4);
+        appendU32(out, width);
+        appendU32(out, height);
+        out.insert(out.end(), 4 * 4, uint8_t(9));
+        out.push_back(0);
+        return out;
+    };
+    EXPECT_FALSE(refused(preview(2, 2)));
+    EXPECT_TRUE(refused(preview(40000, 40000)));
+}
+
+TEST(ImageHeaderCheck, EveryPartOfAMultiPartExrIsChecked) {
+    Bytes parts = exrStart(0x1000);
+    appendAttribute(parts, "name", 2, 2);
+    parts.push_back(0);  // end of the first header
+    appendAttribute(parts, "junk", 1u << 30, 8);
+    parts.push_back(0);
+    parts.push_back(0);  // end of the list
+    EXPECT_TRUE(refused(parts));
+
+    // A list cut short inside a name is left to the library, and the walk ends.
+    const Bytes cut(parts.begin(), parts.begin() + 10);
+    EXPECT_FALSE(refused(cut));
+
+    // Without the multi-part flag the second header is pixel data, not a header.
+    Bytes single = parts;
+    single[4] = 2;
+    single[5] = 0;
+    EXPECT_FALSE(refused(single));
+}
+
+TEST(ImageHeaderCheck, DpxUserDataMustFitTheFileInEitherByteOrder) {
+    EXPECT_TRUE(refused(dpxHeader("SDPX", 1u << 30, true)));
+    EXPECT_TRUE(refused(dpxHeader("XPDS", 1u << 30, false)));
+    EXPECT_FALSE(refused(dpxHeader("SDPX", 1000, true)));
+    // Read in the wrong byte order, 1000 would be 3892510720.
+    EXPECT_FALSE(refused(dpxHeader("XPDS", 1000, false)));
+    EXPECT_FALSE(refused(dpxHeader("SDPX", 0xffffffffu, true)));  // unset
+    EXPECT_FALSE(refused(Bytes{'S', 'D', 'P', 'X'}));             // too short to judge
+}
+
+TEST(ImageHeaderCheck, TheReaderRefusesADamagedExrAtOnceAndReadsASoundOne) {
+    const fs::path dir = fs::temp_directory_path() / "ruvovav_header_check";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path sound = dir / "sound.exr";
+    Picture picture;
+    picture.width = 4;
+    picture.height = 2;
+    picture.rgba.assign(4 * 2 * 4, 0.5f);
+    writeImageFile(sound, picture, {.type = SampleType::Half, .premultiplied = true}, true, true);
+    EXPECT_EQ(MediaReader::open(sound)->info().width, 4);
+
+    // The first attribute's size field follows its two names; make it claim a gigabyte.
+    Bytes bytes(fs::file_size(sound));
+    std::ifstream(sound, std::ios::binary)
+        .read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    size_t at = 8;
+    for (int names = 0; names < 2; ++names)
+        at += std::strlen(reinterpret_cast<const char*>(&bytes[at])) + 1;
+    const uint32_t gigabyte = 1u << 30;
+    std::memcpy(&bytes[at], &gigabyte, 4);
+    const fs::path damaged = dir / "damaged.exr";
+    std::ofstream(damaged, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+    // Another extension changes nothing: the libraries recognise the file by its content.
+    fs::copy_file(damaged, dir / "damaged.png");
+    for (const fs::path& file : {damaged, dir / "damaged.png"}) {
+        try {
+            MediaReader::open(file);
+            ADD_FAILURE() << file << " was opened";
+        } catch (const MediaError& e) {
+            EXPECT_NE(std::string(e.what()).find("damaged header"), std::string::npos) << e.what();
+        }
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
