@@ -13,16 +13,16 @@
 #include "cli/effect_session.h"
 #include "cli/frame_cache.h"
 #include "cli/host_frames.h"
+#include "footage/camera_clip.h"
 #include "params/parameter_ids.h"
 #include "tests/support/box_oracle.h"
-#include "tests/support/camera_clip.h"
 
 namespace {
 
 using namespace ruvovav;
-using testclips::ClipRecipe;
-using testclips::Motion;
-using testclips::NoiseKind;
+using footage::ClipRecipe;
+using footage::Motion;
+using footage::NoiseKind;
 
 struct Kind {
     const char* name;
@@ -45,7 +45,7 @@ struct Outcome {
 };
 
 Outcome measure(const ClipRecipe& recipe, kestrel::GlBackend backend) {
-    const testclips::Clip clip = testclips::makeClip(recipe);
+    const footage::Clip clip = footage::makeClip(recipe);
     const std::size_t middle = clip.noisy.size() / 2;
     const media::Picture& cleanPicture = clip.clean[middle];
     const kestrel::Frame noisy = cli::hostFrameOf(clip.noisy[middle]);
@@ -56,7 +56,7 @@ Outcome measure(const ClipRecipe& recipe, kestrel::GlBackend backend) {
     Outcome o;
     o.noisy = oracle::framePsnr(noisy.rgba, clean.rgba);
     const auto flat = [&](const cli::PixelRect& b) {
-        return testclips::isFlat(cleanPicture, b.x, b.y, b.width, b.height);
+        return footage::isFlat(cleanPicture, b.x, b.y, b.width, b.height);
     };
     try {
         const cli::AnalysisRun run = cli::runAnalysis(session, noisy, {});

@@ -24,7 +24,7 @@ clean frame of:
   - the best single box: `--frames 1 --box X,Y,W,H --analyze-frame MID` for every candidate
     box whose clean middle frame is flat (64x64 on a 32-pixel grid, plus 128x128 on a
     64-pixel grid when the short side is at least 256, each grid with a last row and column
-    on the far edges; flat as in tests/support/camera_clip.cpp: every per-pixel step in every
+    on the far edges; flat as in footage/camera_clip.cpp: every per-pixel step in every
     channel at most 0.02 and luma RMS about its best-fitting plane at most 0.01);
   - `ruvovav denoise` with its defaults for a clip (4 frames, motion tracking, analysis of
     frame 0), for information;
@@ -66,7 +66,7 @@ KINDS = {
 KR, KB = 0.2126, 0.0722
 KG = 1.0 - KR - KB
 
-# Flatness bounds of tests/support/camera_clip.cpp's isFlat.
+# Flatness bounds of footage/camera_clip.cpp's isFlat.
 MAX_STEP = 0.02
 MAX_RESIDUAL = 0.01
 

@@ -8,20 +8,20 @@
 #include <string>
 
 #include "cli/media/media_writer.h"
-#include "tests/support/camera_clip.h"
+#include "footage/camera_clip.h"
 
 namespace {
 
 using namespace ruvovav;
 
 struct Options {
-    testclips::ClipRecipe recipe;
+    footage::ClipRecipe recipe;
     std::filesystem::path clean, noisy;
     bool overwrite = false;
 };
 
 void addOptions(CLI::App& app, Options& o) {
-    testclips::ClipRecipe& s = o.recipe;
+    footage::ClipRecipe& s = o.recipe;
     app.add_option("--clean", o.clean, "output of the clean frames (.mkv: lossless FFV1)")
         ->required();
     app.add_option("--noisy", o.noisy, "output of the noisy frames")->required();
@@ -29,13 +29,13 @@ void addOptions(CLI::App& app, Options& o) {
     app.add_option("--width", s.width, "frame width")->capture_default_str();
     app.add_option("--height", s.height, "frame height")->capture_default_str();
     app.add_option("--frames", s.frames, "number of frames")->capture_default_str();
-    const std::map<std::string, testclips::NoiseKind> kinds{
-        {"camera", testclips::NoiseKind::Camera}, {"grain", testclips::NoiseKind::FilmGrain}};
+    const std::map<std::string, footage::NoiseKind> kinds{{"camera", footage::NoiseKind::Camera},
+                                                          {"grain", footage::NoiseKind::FilmGrain}};
     app.add_option("--noise", s.noise, "camera (a Bayer sensor's noise) or grain (film)")
         ->transform(CLI::CheckedTransformer(kinds, CLI::ignore_case).description(""))
         ->type_name("camera|grain");
-    const std::map<std::string, testclips::Motion> motions{{"still", testclips::Motion::Still},
-                                                           {"pan", testclips::Motion::Pan}};
+    const std::map<std::string, footage::Motion> motions{{"still", footage::Motion::Still},
+                                                         {"pan", footage::Motion::Pan}};
     app.add_option("--motion", s.motion, "still, or pan by (1.7, 0.6) pixels a frame")
         ->transform(CLI::CheckedTransformer(motions, CLI::ignore_case).description(""))
         ->type_name("still|pan");
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
     try {
-        const testclips::Clip clip = testclips::makeClip(options.recipe);
+        const footage::Clip clip = footage::makeClip(options.recipe);
         writeFrames(options.clean, clip.clean, options.overwrite);
         writeFrames(options.noisy, clip.noisy, options.overwrite);
         std::cout << "PSNR of the noisy frames: "
-                  << testclips::psnr(clip.noisy.front(), clip.clean.front()) << " dB (frame 0)\n";
+                  << footage::psnr(clip.noisy.front(), clip.clean.front()) << " dB (frame 0)\n";
     } catch (const std::exception& e) {
         std::cerr << "make_camera_clip: " << e.what() << '\n';
         return 1;

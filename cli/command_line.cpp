@@ -197,6 +197,22 @@ CLI::App* addDemo(CLI::App& app, CommandLine& line) {
                      "folder for the clip, the result and a before/after picture")
         ->capture_default_str()
         ->group(kInputGroup);
+    command
+        ->add_option("--noise", o.noise,
+                     "camera: a Bayer sensor's shot and read noise, demosaiced; grain: film "
+                     "grain, strongest in the mid-tones")
+        ->check(CLI::IsMember({"camera", "grain"}))
+        ->capture_default_str()
+        ->group(kInputGroup);
+    command
+        ->add_option("--crf", o.crf,
+                     "H.264 quality the noisy clip goes through, as a camera's encoder; -1: none")
+        ->check(CLI::Range(-1, 51))
+        ->capture_default_str()
+        ->group(kInputGroup);
+    command->add_option("--seed", o.seed, "picks the scene and the noise")
+        ->capture_default_str()
+        ->group(kInputGroup);
     addCommon(*command, o.common);
     command->callback([&line] { line.command = Command::Demo; });
     return command;

@@ -1,6 +1,7 @@
 // The tool's subcommands and what each is given on the command line.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -69,6 +70,9 @@ struct PreviewOptions {
 struct DemoOptions {
     CommonOptions common;
     std::string outputDir = "ruvovav-demo";
+    std::string noise = "camera";  // "camera" (a Bayer sensor's) or "grain" (film's)
+    int crf = 18;                  // H.264 round trip of the noisy frames; -1: none
+    uint32_t seed = 1;             // the scene's layout and colours, and the noise
 };
 
 int runDenoise(const DenoiseOptions& options);

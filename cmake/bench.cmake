@@ -28,6 +28,6 @@ endif()
 
 # The automatic analysis against the best single box, on many generated camera-like clips.
 add_executable(analysis_sweep bench/analysis_sweep.cpp)
-target_link_libraries(analysis_sweep PRIVATE ruvovav_cli ruvovav_test_clips CLI11::CLI11)
+target_link_libraries(analysis_sweep PRIVATE ruvovav_cli ruvovav_footage CLI11::CLI11)
 target_compile_definitions(analysis_sweep PRIVATE RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")
 add_dependencies(analysis_sweep Ruvovav)

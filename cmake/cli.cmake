@@ -7,7 +7,6 @@ add_library(ruvovav_cli STATIC
   cli/analyze_command.cpp
   cli/candidate_overlay.cpp
   cli/command_line.cpp
-  cli/demo_clip.cpp
   cli/demo_command.cpp
   cli/denoise_command.cpp
   cli/effect_session.cpp
@@ -30,7 +29,7 @@ add_library(ruvovav_cli STATIC
 target_include_directories(ruvovav_cli PUBLIC ${PROJECT_SOURCE_DIR})
 find_package(Threads REQUIRED)
 target_link_libraries(ruvovav_cli PUBLIC kestrel_host ruvovav_media ruvovav_auto_analysis
-                      CLI11::CLI11 nlohmann_json::nlohmann_json Threads::Threads)
+                      ruvovav_footage CLI11::CLI11 nlohmann_json::nlohmann_json Threads::Threads)
 
 add_executable(ruvovav cli/main.cpp)
 target_link_libraries(ruvovav PRIVATE ruvovav_cli)

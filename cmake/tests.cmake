@@ -105,7 +105,7 @@ gtest_discover_tests(encode_queue_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS th
 # threads at exit, after the test has passed; the analysis code's leaks are checked by the
 # other suites, so this one runs without the leak check.
 add_executable(footage_analysis_test tests/footage_analysis_test.cpp)
-target_link_libraries(footage_analysis_test PRIVATE ruvovav_cli ruvovav_test_clips
+target_link_libraries(footage_analysis_test PRIVATE ruvovav_cli ruvovav_footage
                       GTest::gtest_main)
 target_compile_definitions(footage_analysis_test PRIVATE
   RUVOVAV_MODULE_PATH="$<TARGET_FILE:Ruvovav>")

@@ -10,12 +10,12 @@
 #include <optional>
 #include <tuple>
 
-#include "tests/support/camera_clip.h"
-#include "tests/support/random_source.h"
+#include "footage/camera_clip.h"
+#include "footage/random_source.h"
 
 namespace {
 
-using namespace ruvovav::testclips;
+using namespace ruvovav::footage;
 using ruvovav::media::Picture;
 
 // Measures of noise written independently of the code that makes the clips.

@@ -13,15 +13,15 @@
 #include "cli/effect_session.h"
 #include "cli/frame_cache.h"
 #include "cli/host_frames.h"
+#include "footage/camera_clip.h"
 #include "tests/support/box_oracle.h"
-#include "tests/support/camera_clip.h"
 
 namespace {
 
 using namespace ruvovav;
-using testclips::ClipRecipe;
-using testclips::Motion;
-using testclips::NoiseKind;
+using footage::ClipRecipe;
+using footage::Motion;
+using footage::NoiseKind;
 
 struct Footage {
     const char* name;
@@ -49,7 +49,7 @@ const Footage kFootage[] = {
 class FootageAnalysis : public ::testing::TestWithParam<Footage> {
 protected:
     void SetUp() override {
-        const testclips::Clip clip = testclips::makeClip(GetParam().recipe);
+        const footage::Clip clip = footage::makeClip(GetParam().recipe);
         const std::size_t middle = clip.noisy.size() / 2;
         clean_ = clip.clean[middle];
         noisy_ = cli::hostFrameOf(clip.noisy[middle]);
@@ -61,7 +61,7 @@ protected:
     }
 
     bool flat(const cli::PixelRect& b) const {
-        return testclips::isFlat(clean_, b.x, b.y, b.width, b.height);
+        return footage::isFlat(clean_, b.x, b.y, b.width, b.height);
     }
 
     media::Picture clean_;
