@@ -77,10 +77,11 @@ media::WriterOptions writerOptions(const DenoiseOptions& o, const FrameRange& ra
 
 using Clock = std::chrono::steady_clock;
 
-// Seconds spent in each stage, for --stats. Decoding and rendering take turns on the render
-// thread; encoding runs beside them on the encoder's thread.
+// Seconds spent in each stage, for --stats. Decoding runs ahead on the decoder's thread, so
+// `decode` is only the render thread's wait for frames not decoded yet; encoding runs beside
+// the render on the encoder's thread.
 struct StageTimes {
-    double decode = 0, render = 0, waitForEncoder = 0, encode = 0, wall = 0;
+    double waitForFrames = 0, render = 0, waitForEncoder = 0, decode = 0, encode = 0, wall = 0;
 };
 
 double since(Clock::time_point& mark) {
@@ -90,16 +91,21 @@ double since(Clock::time_point& mark) {
     return seconds;
 }
 
+// The share of a side thread's `busy` seconds that the render thread did not wait for.
+double besideTheRender(double busy, double waited) {
+    return busy > 0 ? 100 * std::clamp(busy - waited, 0.0, busy) / busy : 100.0;
+}
+
 void printStats(const StageTimes& t, int64_t frames) {
     const double wall = std::max(t.wall, 1e-9);
-    // The share of the encoder's time that did not add to the wall time.
-    const double hidden = std::clamp(t.decode + t.render + t.encode - wall, 0.0, t.encode);
     std::printf(
-        "stats: %lld frames in %.2f s (%.2f fps): decode %.0f%%, render %.0f%%, waiting for "
-        "the encoder %.0f%%; encoding %.2f s, %.0f%% of it beside the render\n",
-        static_cast<long long>(frames), wall, double(frames) / wall, 100 * t.decode / wall,
-        100 * t.render / wall, 100 * t.waitForEncoder / wall, t.encode,
-        t.encode > 0 ? 100 * hidden / t.encode : 100.0);
+        "stats: %lld frames in %.2f s (%.2f fps): render %.0f%%, waiting for frames %.0f%%, "
+        "waiting for the encoder %.0f%%; decoding %.2f s, %.0f%% of it beside the render; "
+        "encoding %.2f s, %.0f%% of it beside the render\n",
+        static_cast<long long>(frames), wall, double(frames) / wall, 100 * t.render / wall,
+        100 * t.waitForFrames / wall, 100 * t.waitForEncoder / wall, t.decode,
+        besideTheRender(t.decode, t.waitForFrames), t.encode,
+        besideTheRender(t.encode, t.waitForEncoder));
 }
 
 class RenderLoop {
@@ -112,12 +118,12 @@ public:
         const media::VideoInfo& info = job_.reader->info();
         Clock::time_point mark = Clock::now();
         if (!job_.cache->setCurrent(int(i))) throw media::MediaError(*job_.cache->error());
-        times_.decode += since(mark);
+        times_.waitForFrames += since(mark);
         const std::vector<float> rgba = job_.session->render(int(i));
         if (job_.cache->error()) throw media::MediaError(*job_.cache->error());
         times_.render += since(mark);
         media::Picture result = pictureOf(rgba, info.width, info.height);
-        result.time = job_.reader->presentationTime(i);
+        result.time = job_.cache->presentationTime(int(i));
         if (metrics_ != nullptr) {
             const kestrel::Frame* input = job_.cache->frame(int(i));
             metrics_->add(i, pictureOf(input->rgba, info.width, info.height), result);
@@ -196,6 +202,7 @@ int runDenoise(const DenoiseOptions& o) {
     encoder.close();
     StageTimes times = loop.times();
     times.encode = encoder.encodeSeconds();
+    times.decode = job.cache->decodeSeconds();
     times.wall = std::chrono::duration<double>(Clock::now() - start).count();
     if (done == 0) {
         p.writer->abandon();

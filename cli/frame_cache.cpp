@@ -1,27 +1,29 @@
 #include "cli/frame_cache.h"
 
-#include "cli/host_frames.h"
 #include "params/effect_rules.h"
 
 namespace ruvovav::cli {
 
-FrameCache::FrameCache(std::shared_ptr<media::MediaReader> reader, int frameCount, int windowFrames)
-    : reader_(std::move(reader)), frameCount_(frameCount), windowFrames_(windowFrames) {}
+FrameCache::FrameCache(std::shared_ptr<media::MediaReader> reader, int frameCount, int windowFrames,
+                       int readAhead)
+    : decoder_(std::move(reader), frameCount, readAhead),
+      frameCount_(frameCount),
+      windowFrames_(windowFrames) {}
 
 const kestrel::Frame* FrameCache::frame(int index) {
-    if (const auto held = frames_.find(index); held != frames_.end()) return &held->second;
-    try {
-        media::Picture picture;
-        if (!reader_->read(index, picture)) {
-            error_ = "frame " + std::to_string(index) + " is missing from the input";
-            return nullptr;
-        }
-        kestrel::Frame& stored = frames_[index] = hostFrameOf(picture);
-        return &stored;
-    } catch (const media::MediaError& e) {
-        error_ = e.what();
+    if (const auto held = frames_.find(index); held != frames_.end()) return &held->second.frame;
+    std::string why;
+    std::optional<DecodedFrame> decoded = decoder_.take(index, why);
+    if (!decoded) {
+        error_ = why;
         return nullptr;
     }
+    return &(frames_[index] = std::move(*decoded)).frame;
+}
+
+int64_t FrameCache::presentationTime(int index) const {
+    const auto held = frames_.find(index);
+    return held != frames_.end() ? held->second.time : media::Picture::kNoTime;
 }
 
 bool FrameCache::setCurrent(int current) {

@@ -13,6 +13,7 @@ add_library(ruvovav_cli STATIC
   cli/effect_settings.cpp
   cli/encode_queue.cpp
   cli/frame_cache.cpp
+  cli/frame_decoder.cpp
   cli/host_frames.cpp
   cli/info_command.cpp
   cli/interrupt.cpp

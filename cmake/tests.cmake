@@ -100,6 +100,13 @@ target_include_directories(encode_queue_test PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(encode_queue_test PRIVATE GTest::gtest_main Threads::Threads)
 gtest_discover_tests(encode_queue_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 
+# The decoder's thread, on a reader without files, so the thread sanitizer can run it.
+add_executable(frame_decoder_test tests/frame_decoder_test.cpp cli/frame_decoder.cpp
+                                  cli/host_frames.cpp)
+target_include_directories(frame_decoder_test PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(frame_decoder_test PRIVATE ruvovav_media GTest::gtest_main Threads::Threads)
+gtest_discover_tests(frame_decoder_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+
 # The automatic analysis on camera-like, compressed and grainy footage, against the best box.
 # LeakSanitizer's tracer can crash while it stops the encoder's and the GL driver's worker
 # threads at exit, after the test has passed; the analysis code's leaks are checked by the

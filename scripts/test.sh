@@ -17,12 +17,12 @@ for flavour in release sanitize; do
   (cd "$dir" && ctest --output-on-failure -j "$(nproc)")
 done
 
-# The flow, the editor adapters' GL thread and the tool's encoder run threads of their own;
-# the GL tests would drive an uninstrumented Mesa.
-echo "== thread-sanitizer build (flow, editor adapters, encoder)"
+# The flow, the editor adapters' GL thread and the tool's decoder and encoder run threads of
+# their own; the GL tests would drive an uninstrumented Mesa.
+echo "== thread-sanitizer build (flow, editor adapters, decoder, encoder)"
 dir="$(scripts/build.sh tsan optical_flow_test flow_threads_test editor_core_test \
-  encode_queue_test | tail -n 1)"
-echo "== thread-sanitizer tests (flow, editor adapters, encoder)"
+  encode_queue_test frame_decoder_test | tail -n 1)"
+echo "== thread-sanitizer tests (flow, editor adapters, decoder, encoder)"
 (cd "$dir" && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
   ctest --output-on-failure -j "$(nproc)" -L 'flow|threads')
 
