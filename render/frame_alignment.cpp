@@ -30,15 +30,6 @@ void scaleLuma(TextureDataV1& luma) {
     }
 }
 
-// Forward flow in x, y and backward flow in z, w, in pixels of the measuring level.
-TextureDataV4 measureMotion(TextureDataV1& reference, TextureDataV1& frame) {
-    scaleLuma(reference);
-    scaleLuma(frame);
-    TextureDataV4 field(reference.width, reference.height);
-    FarnebackOpticalFlow::DualFlow::compute(reference, frame, field, 10, 5, 1, 5, double(1.1f));
-    return field;
-}
-
 HostImageLease uploadFlow(const HostCall& call, const TextureDataV4& field) {
     HostImageLease texture(call, makeImageLike(call, field.width, field.height, true, 0));
     bindTextureUnit(GL_TEXTURE0, texture->texture, true);
@@ -81,27 +72,42 @@ void drawDisplaced(const HostCall& call, const HostImage& frame, const HostImage
 
 }  // namespace
 
-std::optional<TextureDataV4> measureFrameMotion(const HostCall& call, const FramePyramid& reference,
-                                                const FramePyramid& frame, int level) {
+std::optional<MotionLumas> readMotionLumas(const HostCall& call, const FramePyramid& reference,
+                                           const FramePyramid& frame, int level) {
     if (level != 0) {
         rebuildMipChain(reference.image);
         rebuildMipChain(frame.image);
     }
-    TextureDataV1 referenceLuma;
-    TextureDataV1 frameLuma;
+    MotionLumas lumas;
     {
         const HostBindingsGuard restore(call);
-        referenceLuma = readLevelRed(reference.image, level);
-        frameLuma = readLevelRed(frame.image, level);
+        lumas.reference = readLevelRed(reference.image, level);
+        lumas.frame = readLevelRed(frame.image, level);
     }
     const bool stop = call.api->ReportProgress(call.host, 10, 100) != 0;
     const bool sameSize =
-        referenceLuma.width == frameLuma.width && referenceLuma.height == frameLuma.height;
+        lumas.reference.width == lumas.frame.width && lumas.reference.height == lumas.frame.height;
     // A level so small that nothing is left to measure has no motion to undo.
-    if (stop || !sameSize || referenceLuma.width <= 0 || referenceLuma.height <= 0) {
+    if (stop || !sameSize || lumas.reference.width <= 0 || lumas.reference.height <= 0) {
         return std::nullopt;
     }
-    return measureMotion(referenceLuma, frameLuma);
+    return lumas;
+}
+
+TextureDataV4 measureMotion(MotionLumas lumas) {
+    scaleLuma(lumas.reference);
+    scaleLuma(lumas.frame);
+    TextureDataV4 field(lumas.reference.width, lumas.reference.height);
+    FarnebackOpticalFlow::DualFlow::compute(lumas.reference, lumas.frame, field, 10, 5, 1, 5,
+                                            double(1.1f));
+    return field;
+}
+
+std::optional<TextureDataV4> measureFrameMotion(const HostCall& call, const FramePyramid& reference,
+                                                const FramePyramid& frame, int level) {
+    auto lumas = readMotionLumas(call, reference, frame, level);
+    if (!lumas) return std::nullopt;
+    return measureMotion(std::move(*lumas));
 }
 
 void warpFrame(const HostCall& call, FramePyramid& frame, const TextureDataV4& field) {

@@ -23,6 +23,18 @@ inline constexpr int kAlignmentLevel = 3;
 void alignFrame(const HostCall& call, const FramePyramid& reference, FramePyramid& frame,
                 int level);
 
+// The lumas motion is measured on: both frames' red channel (luma) at mip `level`, read
+// back. Nothing when the alignment is skipped (as alignFrame says).
+// GL: ends with the host's bindings restored.
+struct MotionLumas {
+    TextureDataV1 reference, frame;
+};
+std::optional<MotionLumas> readMotionLumas(const HostCall& call, const FramePyramid& reference,
+                                           const FramePyramid& frame, int level);
+// The flow field of `lumas` (forward in x, y, backward in z, w, in pixels of their level).
+// CPU only, so any thread may run it while the GL works on something else.
+TextureDataV4 measureMotion(MotionLumas lumas);
+
 // The two steps of alignFrame. measureFrameMotion gives the flow field (forward in x, y,
 // backward in z, w, in pixels of `level`), or nothing when the alignment is skipped.
 // GL: ends with the host's bindings restored.

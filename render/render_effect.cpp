@@ -2,6 +2,10 @@
 
 #include <GL/glew.h>
 
+#include <future>
+#include <utility>
+#include <vector>
+
 #include "denoise/colour_conversion.h"
 #include "gl/blend_state.h"
 #include "gl/host_image.h"
@@ -19,11 +23,18 @@
 namespace Plugin {
 namespace {
 
+// Every neighbour's motion is measured on a thread of its own, all at once, while the GL
+// warps the neighbours whose flow is done: the flows overlap each other and the warps.
 void alignNeighbours(const HostCall& call, LoadedWindow& window, int currentIndex) {
     const FramePyramid& reference = window.frames[size_t(currentIndex)];
+    std::vector<std::pair<size_t, std::future<TextureDataV4>>> flows;
     for (size_t i = 0; i < window.frames.size(); ++i) {
-        if (int(i) != currentIndex) alignFrame(call, reference, window.frames[i], kAlignmentLevel);
+        if (int(i) == currentIndex) continue;
+        auto lumas = readMotionLumas(call, reference, window.frames[i], kAlignmentLevel);
+        if (!lumas) continue;
+        flows.emplace_back(i, std::async(std::launch::async, measureMotion, std::move(*lumas)));
     }
+    for (auto& [i, flow] : flows) warpFrame(call, window.frames[i], flow.get());
 }
 
 // Luma of the current source with a mip chain, for the brightness-dependent thresholds.
