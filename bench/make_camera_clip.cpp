@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/media/media_writer.h"
+#include "cli/metrics.h"
 #include "footage/camera_clip.h"
 
 namespace {
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
         writeFrames(options.clean, clip.clean, options.overwrite);
         writeFrames(options.noisy, clip.noisy, options.overwrite);
         std::cout << "PSNR of the noisy frames: "
-                  << footage::psnr(clip.noisy.front(), clip.clean.front()) << " dB (frame 0)\n";
+                  << cli::psnr(clip.noisy.front(), clip.clean.front()) << " dB (frame 0)\n";
     } catch (const std::exception& e) {
         std::cerr << "make_camera_clip: " << e.what() << '\n';
         return 1;

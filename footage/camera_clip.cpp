@@ -1,7 +1,6 @@
 #include "footage/camera_clip.h"
 
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 
 #include "footage/camera_pipeline.h"
@@ -110,20 +109,6 @@ bool isFlat(const media::Picture& clean, int x, int y, int w, int h) {
     if (w < 2 || h < 2 || x < 0 || y < 0 || x + w > clean.width || y + h > clean.height)
         return false;
     return smallSteps(clean, x, y, w, h) && planeResidual(clean, x, y, w, h) <= kMaxResidual;
-}
-
-double psnr(const media::Picture& a, const media::Picture& reference) {
-    if (a.width != reference.width || a.height != reference.height ||
-        a.rgba.size() != reference.rgba.size())
-        throw std::invalid_argument("psnr of pictures of different sizes");
-    double squares = 0;
-    for (size_t i = 0; i < a.rgba.size(); i += 4)
-        for (size_t c = 0; c < 3; ++c) {
-            const double d = double(a.rgba[i + c]) - reference.rgba[i + c];
-            squares += d * d;
-        }
-    const double mse = squares / (double(a.rgba.size() / 4) * 3);
-    return mse > 0 ? 10 * std::log10(1 / mse) : std::numeric_limits<double>::infinity();
 }
 
 }  // namespace ruvovav::footage

@@ -51,8 +51,4 @@ Clip makeClip(const ClipRecipe& recipe);
 // inside the picture.
 bool isFlat(const media::Picture& clean, int x, int y, int w, int h);
 
-// Peak signal-to-noise ratio over R, G and B with a peak of 1; infinite for equal pictures.
-// Throws std::invalid_argument when the sizes differ.
-double psnr(const media::Picture& a, const media::Picture& reference);
-
 }  // namespace ruvovav::footage
