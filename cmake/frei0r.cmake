@@ -55,15 +55,9 @@ if(RUVOVAV_TESTS)
   # The adapters' pieces without GL: the clock, the windows, the GL thread's queue, the
   # settings, the module's location and the 8- and 16-bit frames.
   add_executable(editor_core_test
-    tests/editor_centred_window_test.cpp
-    tests/editor_frame_clock_test.cpp
-    tests/editor_gl_thread_test.cpp
-    tests/editor_lookback_window_test.cpp
-    tests/editor_module_location_test.cpp
-    tests/editor_rgba16_test.cpp
-    tests/editor_rgba8_test.cpp
-    tests/editor_settings_test.cpp
-    tests/editor_split_stream_test.cpp
+    tests/editor_frames_test.cpp
+    tests/editor_session_test.cpp
+    tests/editor_windows_test.cpp
     tests/frei0r_parameters_test.cpp)
   target_link_libraries(editor_core_test PRIVATE ruvovav_frei0r_objects GTest::gtest_main)
   gtest_discover_tests(editor_core_test DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)

@@ -30,24 +30,14 @@ target_include_directories(ruvovav_media PUBLIC ${PROJECT_SOURCE_DIR}/cli)
 target_link_libraries(ruvovav_media PRIVATE PkgConfig::LIBAV PkgConfig::OIIO)
 
 if(RUVOVAV_TESTS)
+  # Reading and writing, outputs that appear only when whole, and sound, subtitles, metadata
+  # and frame times beside the pictures; the test remuxes a rotated source with libavformat.
   add_executable(media_io_test tests/media_io_test.cpp)
-  target_link_libraries(media_io_test PRIVATE ruvovav_media GTest::gtest_main)
+  target_link_libraries(media_io_test PRIVATE ruvovav_media PkgConfig::LIBAV GTest::gtest_main)
   target_include_directories(media_io_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(media_io_test DISCOVERY_TIMEOUT 60)
 
-  # Single images, outputs that appear only when whole, and failed writes that leave nothing.
-  add_executable(media_output_test tests/media_output_test.cpp)
-  target_link_libraries(media_output_test PRIVATE ruvovav_media GTest::gtest_main)
-  target_include_directories(media_output_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(media_output_test DISCOVERY_TIMEOUT 60)
-
-  # Sound, subtitles, metadata and frame times beside the pictures; the test remuxes a
-  # rotated source with libavformat itself.
-  add_executable(media_streams_test tests/media_streams_test.cpp)
-  target_link_libraries(media_streams_test PRIVATE ruvovav_media PkgConfig::LIBAV GTest::gtest_main)
-  target_include_directories(media_streams_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(media_streams_test DISCOVERY_TIMEOUT 60)
-
+  # Damaged image headers, refused before OpenImageIO opens the file.
   add_executable(image_header_check_test tests/image_header_check_test.cpp)
   target_link_libraries(image_header_check_test PRIVATE ruvovav_media GTest::gtest_main)
   gtest_discover_tests(image_header_check_test DISCOVERY_TIMEOUT 60)

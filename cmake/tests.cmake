@@ -10,7 +10,6 @@ endfunction()
 
 ruvovav_test(plugin_entry_test tests/descriptor_test.cpp tests/notify_test.cpp)
 ruvovav_test(parameter_panel_test tests/parameter_panel_test.cpp)
-ruvovav_test(parameter_store_test tests/parameter_store_test.cpp)
 ruvovav_test(host_loader_test tests/host_loader_test.cpp)
 ruvovav_test(gl_host_test tests/gl_host_test.cpp)
 ruvovav_test(gpu_setup_test tests/gpu_setup_test.cpp)
@@ -92,7 +91,6 @@ ruvovav_cli_test(cli_settings_test tests/cli_settings_test.cpp)
 ruvovav_cli_test(auto_analysis_test tests/auto_analysis_test.cpp)
 ruvovav_cli_test(cli_jobs_test tests/cli_jobs_test.cpp)
 ruvovav_cli_test(metrics_test tests/metrics_test.cpp)
-ruvovav_cli_test(output_safety_test tests/output_safety_test.cpp)
 
 # The encoder's thread, without media or GL, so the thread sanitizer can run it.
 add_executable(encode_queue_test tests/encode_queue_test.cpp cli/encode_queue.cpp)
@@ -119,4 +117,3 @@ target_compile_definitions(footage_analysis_test PRIVATE
 add_dependencies(footage_analysis_test Ruvovav)
 gtest_discover_tests(footage_analysis_test DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
-ruvovav_cli_test(cli_analysis_jobs_test tests/cli_analysis_jobs_test.cpp)

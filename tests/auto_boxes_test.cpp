@@ -273,7 +273,8 @@ TEST(Flatness, EveryCandidateLiesInAFlatUnclippedPatchOfTheRightBrightness) {
 }
 
 TEST(Flatness, CandidatesComeMidTonesFirstThenByScore) {
-    const LumaImage image = patchScene(kPatches, 31).withNoise(midToneGrain, 32);
+    // Noise grows towards black: the shadows score highest, yet mid-tones come first.
+    const LumaImage image = patchScene(kPatches, 31).withNoise(darkGrain, 32);
     const std::vector<BoxCandidate> candidates = rankCandidates(image, 64);
     ASSERT_GT(candidates.size(), 1u);
     for (std::size_t i = 1; i < candidates.size(); ++i) {
@@ -346,36 +347,30 @@ TEST(ChooseBoxes, FallsBackToSmallerBoxesWhenOnlySmallFlatAreasExist) {
     EXPECT_TRUE(boxes.brightness.empty());
 }
 
-TEST(ChooseBoxes, TinyOrMalformedFramesFindNothingWithoutFailing) {
+// Frames too small for a box, and box sides the frame or the method cannot take, find
+// nothing without failing; a 40-pixel frame just holds one 32-pixel box.
+TEST(ChooseBoxes, OnlyBoxesThatFitTheFrameAreFound) {
     for (const auto& [w, h] :
          std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {10, 10}, {31, 100}, {100, 31}}) {
-        Scene scene(w, h);
-        const LumaImage image = scene.withNoise([](float) { return 0.02f; }, 81);
+        const LumaImage image = Scene(w, h).withNoise([](float) { return 0.02f; }, 81);
         EXPECT_FALSE(chooseBoxes(image).found) << w << "x" << h;
         EXPECT_TRUE(rankCandidates(image, 32).empty()) << w << "x" << h;
     }
     LumaImage wrongSize{100, 100, std::vector<float>(50, 0.5f)};
     EXPECT_FALSE(chooseBoxes(wrongSize).found);
     EXPECT_TRUE(rankCandidates(wrongSize, 64).empty());
-}
 
-TEST(ChooseBoxes, ASmallNoisyFrameGetsOneBoxThatFits) {
-    Scene scene(40, 40);
-    const AutoBoxes boxes = chooseBoxes(scene.withNoise([](float) { return 0.02f; }, 91));
-    ASSERT_TRUE(boxes.found);
-    EXPECT_EQ(boxes.primary.box.width, 32);
-    EXPECT_TRUE(insideFrame(boxes.primary.box, 40, 40));
-    EXPECT_TRUE(boxes.brightness.empty());
-}
+    const AutoBoxes small = chooseBoxes(Scene(40, 40).withNoise([](float) { return 0.02f; }, 91));
+    ASSERT_TRUE(small.found);
+    EXPECT_EQ(small.primary.box.width, 32);
+    EXPECT_TRUE(insideFrame(small.primary.box, 40, 40));
+    EXPECT_TRUE(small.brightness.empty());
 
-TEST(ChooseBoxes, RefusesBoxesThatDoNotFit) {
-    Scene scene(kWidth, kHeight);
-    const LumaImage image = scene.withNoise([](float) { return 0.02f; }, 93);
+    const LumaImage image = Scene(kWidth, kHeight).withNoise([](float) { return 0.02f; }, 93);
     EXPECT_TRUE(rankCandidates(image, 16).empty());
     EXPECT_TRUE(rankCandidates(image, 1024).empty());
-    for (const BoxCandidate& c : rankCandidates(image, 128)) {
+    for (const BoxCandidate& c : rankCandidates(image, 128))
         EXPECT_TRUE(insideFrame(c.box, kWidth, kHeight));
-    }
 }
 
 // ---------------------------------------------------------------------------------------

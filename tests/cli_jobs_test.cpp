@@ -1,7 +1,7 @@
 // Whole jobs of the tool on generated files: the decoded-frame cache, chunks of a render
 // farm joined against one whole render, every refusal (bad input and options, an input that
 // is never written to, start-up failures, a full disk, an unwritable folder), Ctrl-C,
-// single images and sound. Inputs
+// single images and sound, the defaults a clip gets and the candidates preview draws. Inputs
 // are written with our media layer (lossless FFV1), by the ffmpeg tool, or are made-up
 // bytes; expectations come from the job's definition (each frame decoded once, chunks equal
 // to the whole, one line and no output for bad input, the input's bytes unchanged).
@@ -225,28 +225,6 @@ TEST_F(ToolJobs, ChunksRenderedApartJoinIntoTheWholeRender) {
     }
 }
 
-// A preview writes every picture it promises, at the frame's size.
-TEST_F(ToolJobs, PreviewWritesEveryView) {
-    const fs::path input = dir_ / "clip.mkv";
-    writeClip(input, 64, 48, 3);
-    const ToolRun run = runTool({"preview", input.string(), "--frame", "1", "-o",
-                                 (dir_ / "preview").string(), "--box", "2,2,28,44"});
-    ASSERT_EQ(run.exitCode, 0) << (run.errorLines.empty() ? "" : run.errorLines[0]);
-    std::vector<std::string> names = {"analysis_box", "before_after"};
-    for (const char* plane : {"Y", "U", "V"}) {
-        for (const char* level : {"0", "1", "3"}) {
-            names.push_back(std::string("frequency_") + plane + "_level" + level);
-        }
-    }
-    for (const std::string& name : names) {
-        media::Picture p;
-        ASSERT_TRUE(media::MediaReader::open(dir_ / "preview" / (name + ".png"))->read(0, p))
-            << name;
-        EXPECT_EQ(p.width, 64);
-        EXPECT_EQ(p.height, 48);
-    }
-}
-
 // Every job the tool must refuse: one line naming the cause, an exit code below 128, no
 // output and no temporary file left, and the input's bytes unchanged. Refusals that need
 // no picture come before the module loads: there the module named does not exist, and the
@@ -278,9 +256,10 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
     fs::create_hard_link(clip, dir_ / "hard.mkv");
     fs::copy_file(clip, dir_ / "clean.mkv");
     const fs::path locked = dir_ / "locked";
-    fs::create_directories(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_exec |
-                                fs::perms::others_exec);
+    fs::create_directories(locked / "seq");  // a sequence's folder that exists, locked too
+    for (const fs::path& folder : {locked / "seq", locked})
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     fs::permissions(clip, fs::perms::others_read, fs::perm_options::add);
     std::map<fs::path, std::string> before;
@@ -303,6 +282,8 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
         setrlimit(RLIMIT_FSIZE, &limit);
     };
     const std::string never = "the input is never written to";
+    const int usage = cli::kExitUsage, failure = cli::kExitFailure;
+    const std::vector<std::string> startUp = {"denoise", in, "-o", out, "--box", "0,0,8,8"};
     struct Case {
         std::vector<std::string> args;
         Launch launch;
@@ -318,10 +299,10 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
         {{"info", at("noise.mp4")}, {}, "noise.mp4"},
         {{"denoise", in, "-o", out, "--profile-in", at("bad.json")}, {}, "bad.json"},
         {{"denoise", in, "-o", out, "--profile-in", at("unknown.json")}, {}, "noSuchParameter"},
-        {{"denoise", in}, {}, "--output", cli::kExitUsage},
+        {{"denoise", in}, {}, "--output", usage},
         // Options malformed or refuted by the input's description, before start-up.
-        {{"denoise", in, "-o", out, "--box", "60,40,32,32"}, absent, "--box", cli::kExitUsage},
-        {{"denoise", in, "-o", out, "--range", "5:9"}, absent, "--range", cli::kExitUsage},
+        {{"denoise", in, "-o", out, "--box", "60,40,32,32"}, absent, "--box", usage},
+        {{"denoise", in, "-o", out, "--range", "5:9"}, absent, "--range", usage},
         {{"denoise", in, "-o", out, "--analyze-frame", "7"}, absent, "--analyze-frame"},
         {{"denoise", in, "-o", out, "--frames", "3"}, {}, "--frames"},
         {{"denoise", in, "-o", out, "--audio", "--no-audio"}, absent, "--audio"},
@@ -332,51 +313,40 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
         {{"preview", in, "-o", at("look"), "--box", "x"}, absent, "--box"},
         // Outputs that reach a file the job reads, whatever the name, -y or not; a junk
         // input is never decoded.
-        {{"denoise", in, "-o", in, "-y"}, absent, never, cli::kExitUsage},
-        {{"denoise", in, "-o", at("link.mkv"), "-y"}, absent, never, cli::kExitUsage},
-        {{"denoise", (shots / "%04d.png").string(), "-o", (shots / "00%02d.png").string(), "-y"},
+        {{"denoise", in, "-o", in, "-y"}, absent, never, usage},
+        {{"denoise", in, "-o", at("link.mkv"), "-y"}, absent, never, usage},
+        {{"denoise", at("shots/%04d.png"), "-o", at("shots/00%02d.png"), "-y"},
          absent,
          never,
-         cli::kExitUsage},
-        {{"denoise", at("junk.mkv"), "-o", at("junk.mkv"), "-y"}, absent, never, cli::kExitUsage},
+         usage},
+        {{"denoise", at("junk.mkv"), "-o", at("junk.mkv"), "-y"}, absent, never, usage},
         {{"denoise", in, "-o", at("clean.mkv"), "--reference", at("clean.mkv"), "-y"},
          absent,
          never,
-         cli::kExitUsage},
-        {{"denoise", in, "-o", out, "--profile-out", at("hard.mkv"), "-y"},
-         absent,
-         never,
-         cli::kExitUsage},
+         usage},
+        {{"denoise", in, "-o", out, "--profile-out", at("hard.mkv"), "-y"}, absent, never, usage},
         // A folder the job may not write to, before start-up.
-        {{"denoise", in, "-o", (locked / "clean.mkv").string()},
+        {{"denoise", in, "-o", at("locked/clean.mkv")}, nobody, "Permission denied", failure},
+        {{"denoise", in, "-o", at("locked/seq/%04d.png")}, nobody, "Permission denied", failure},
+        {{"denoise", at("shots/0001.png"), "-o", at("locked/one.tif")},
          nobody,
          "Permission denied",
-         cli::kExitFailure},
-        {{"denoise", in, "-o", (locked / "seq/%04d.png").string()},
-         nobody,
-         "Permission denied",
-         cli::kExitFailure},
+         failure},
         // Start-up: no module, not a module, a module without the entry points, no OpenGL
         // (EGL finds no driver when told to look nowhere).
-        {{"denoise", in, "-o", out, "--box", "0,0,8,8"}, absent, "not found", cli::kExitFailure},
-        {{"denoise", in, "-o", out, "--box", "0,0,8,8"},
-         {.module = at("text.kspl")},
-         "cannot load",
-         cli::kExitFailure},
-        {{"denoise", in, "-o", out, "--box", "0,0,8,8"},
-         {.module = sharedLibraryWithoutEntryPoints()},
-         "does not export",
-         cli::kExitFailure},
-        {{"denoise", in, "-o", out, "--box", "0,0,8,8"},
+        {startUp, absent, "not found", failure},
+        {startUp, {.module = at("text.kspl")}, "cannot load", failure},
+        {startUp, {.module = sharedLibraryWithoutEntryPoints()}, "does not export", failure},
+        {startUp,
          {.environment = {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl.json",
                           "RUVOVAV_GL=auto"}},
          "OpenGL",
-         cli::kExitFailure},
+         failure},
         // A disk that fills up while the job writes.
         {{"denoise", longClip.string(), "-o", out, "--box", "0,0,16,16", "--frames", "1"},
          fullDisk,
          "File too large",
-         cli::kExitFailure},
+         failure},
     };
     for (const Case& c : cases) {
         std::string command;
@@ -403,7 +373,8 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
             EXPECT_FALSE(fs::exists(dir_ / name)) << command << " left " << name;
     }
     for (const auto& [file, bytes] : before) EXPECT_TRUE(bytesOf(file) == bytes) << file;
-    EXPECT_TRUE(fs::is_empty(locked));
+    EXPECT_TRUE(fs::is_empty(locked / "seq"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), {}), 1);
     EXPECT_TRUE(temporaryFiles(dir_).empty());
 }
 
@@ -523,6 +494,68 @@ TEST_F(ToolJobs, SoundComesThroughUnlessLeftOut) {
                                           "' -map 0:a -f s16le - | md5sum"),
                       sound);
         }
+    }
+}
+
+// A clip gets four aligned frames, a single picture one; a flag still wins.
+TEST_F(ToolJobs, AClipDefaultsToFourTrackedFramesAndASinglePictureToOne) {
+    const std::string clip = (dir_ / "clip.mkv").string(),
+                      still = (dir_ / "still_%04d.png").string();
+    writeClip(clip, 256, 128, 3);
+    writeClip(still, 256, 128, 1);
+    const auto framesEntry = [](cli::ClipJob& job) {
+        return int(job.session->parameters().value("numberOfFrames", 0).x);
+    };
+    cli::ClipJob clipJob = cli::startClipJob({}, clip, {}, {});
+    EXPECT_EQ(framesEntry(clipJob), 2);  // the entries are 1, 2, 4 and 8 frames
+    EXPECT_NE(clipJob.session->parameters().value("useOpticalFlowTracking", 0).x, 0);
+    cli::ClipJob stillJob = cli::startClipJob({}, still, {}, {});
+    EXPECT_EQ(framesEntry(stillJob), 0);
+    cli::EffectSettings oneFrame;
+    oneFrame.add("numberOfFrames", 0);
+    cli::ClipJob fast = cli::startClipJob({}, clip, {}, oneFrame);
+    EXPECT_EQ(framesEntry(fast), 0);
+}
+
+// Without --box, preview adds the picture to choose a box from: the frame with every
+// candidate outlined and the chosen box outlined in white.
+TEST_F(ToolJobs, PreviewWithoutABoxDrawsTheCandidatesAndTheChoice) {
+    writeClip(dir_ / "clip.mkv", 256, 128, 2);
+    cli::PreviewOptions options;
+    options.input = (dir_ / "clip.mkv").string();
+    options.outputDir = (dir_ / "look").string();
+    options.settings.add("numberOfFrames", 0);
+    ASSERT_EQ(cli::runPreview(options), 0);
+    media::Picture candidates;
+    ASSERT_TRUE(media::MediaReader::open(dir_ / "look" / "candidates.png")->read(0, candidates));
+    ASSERT_EQ(candidates.width, 256);
+    ASSERT_EQ(candidates.height, 128);
+    // The chosen 64-pixel box lies in the flat left half; its white outline, three pixels
+    // wide, holds at least 3 x (4 x 64 - 12) pure white pixels there.
+    int white = 0;
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+            const float* px = &candidates.rgba[(size_t(y) * 256 + size_t(x)) * 4];
+            white += px[0] == 1.0f && px[1] == 1.0f && px[2] == 1.0f;
+        }
+    }
+    EXPECT_GE(white, 3 * (4 * 64 - 12));
+    // Given a box, there is nothing to choose from; every other view is written, at the
+    // frame's size.
+    options.analysis.box = "0,0,64,64";
+    options.outputDir = (dir_ / "given").string();
+    ASSERT_EQ(cli::runPreview(options), 0);
+    EXPECT_FALSE(fs::exists(dir_ / "given" / "candidates.png"));
+    std::vector<std::string> views = {"analysis_box", "before_after"};
+    for (const char* plane : {"Y", "U", "V"}) {
+        for (const char* level : {"0", "1", "3"})
+            views.push_back(std::string("frequency_") + plane + "_level" + level);
+    }
+    for (const std::string& view : views) {
+        media::Picture p;
+        ASSERT_TRUE(media::MediaReader::open(dir_ / "given" / (view + ".png"))->read(0, p)) << view;
+        EXPECT_EQ(p.width, 256);
+        EXPECT_EQ(p.height, 128);
     }
 }
 

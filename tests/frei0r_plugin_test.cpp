@@ -182,22 +182,10 @@ private:
     double time_ = 1e6;
 };
 
-TEST_F(Frei0rPlugin, DenoisesAndReturnsEveryImage) {
-    Plugin plugin(profile_);
-    const std::vector<Bytes> out = playClip(plugin, 6);
-    for (int i = 3; i < 6; ++i) {
-        const Bytes clean = clipFrame(i, 0);
-        const double before = frei0r_test::psnr(clipFrame(i, kNoise), clean);
-        const double after = frei0r_test::psnr(out[size_t(i)], clean);
-        EXPECT_GT(after, before + 3.0) << "frame " << i;
-        for (size_t p = 3; p < clean.size(); p += 4) ASSERT_EQ(out[size_t(i)][p], 255);
-    }
-    EXPECT_EQ(plugin.outstandingImages(), 0);
-}
-
 TEST_F(Frei0rPlugin, RendersTheEffectsOwnPictureOfTheFramesBefore) {
     Plugin plugin(profile_);
     const Bytes result = playClip(plugin, 5).back();
+    EXPECT_EQ(plugin.outstandingImages(), 0);
     // The tool's session on the clip of frames 1 .. 4, rendering its last frame: the
     // effect's end-of-clip window is the same four frames.
     auto session = toolSession(profile_);

@@ -186,17 +186,6 @@ TEST(FlowUpdate, NegativeFractionInterpolatesBeforeColumnZero) {
     EXPECT_NEAR(v[4], s * s * -0.5, 1e-6);
 }
 
-TEST(FlowUpdate, BackwardReadsSecondPair) {
-    const TextureDataV5 r0 = unitQuadratic(20, 20), r1 = unitQuadratic(20, 20);
-    TextureDataV5 m(20, 20);
-    TextureDataV4 flow(20, 20);
-    flow.at(10, 10) = {0.0f, 0.0f, 2.0f, -1.0f};
-    updateMatrixRows(r0, r1, flow, FlowDirection::Backward, m, 10, 11);
-    // Identical coefficients: h = A d with A = I, so h = (dy, dx).
-    EXPECT_NEAR(m.at(10, 10).v[3], -1.0f, 1e-6);
-    EXPECT_NEAR(m.at(10, 10).v[4], 2.0f, 1e-6);
-}
-
 // Triangular weights (r + 1 - |i|)(r + 1 - |j|) / 36^2, zero outside the image.
 TEST(FlowAverage, MatchesDirectWeightedSum) {
     const int w = 23, h = 17, r = 5;

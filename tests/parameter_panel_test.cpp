@@ -1,11 +1,14 @@
 // The parameter panel the module declares on message 2, checked against an independent
-// description of it written out here.
+// description of it written out here; and what our host's parameter store refuses, how it
+// keys and how it undoes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "host/parameter_store.h"
 #include "module_fixture.h"
 
 namespace {
@@ -238,3 +241,176 @@ TEST(ParameterPanel, RefusedDeclarationStopsAtOnce) {
 }
 
 }  // namespace
+
+namespace kestrel {
+namespace {
+
+constexpr int32_t kUndoable = 2;
+
+ParameterDeclaration parameter(const std::string& id, ParameterKind kind = ParameterKind::Float,
+                               double defaultValue = 0.0) {
+    ParameterDeclaration declaration;
+    declaration.id = id;
+    declaration.kind = kind;
+    declaration.min = -1000.0;
+    declaration.max = 1000.0;
+    declaration.defaultValue = {defaultValue, 0.0};
+    return declaration;
+}
+
+ParameterDeclaration qualityChoice() {
+    ParameterDeclaration declaration = parameter("quality", ParameterKind::Choice, 1.0);
+    declaration.entries = {L"Low", L"Medium", L"High"};
+    declaration.entryValues = {10, 20, 40};
+    return declaration;
+}
+
+// What a declaration holds is checked on the module's own panel (parameter_panel_test);
+// here, what the store refuses.
+TEST(ParameterStoreTest, DuplicatesAndGroupsThatAreNotOpenAreRefused) {
+    ParameterStore store;
+    EXPECT_FALSE(store.endGroup());
+    EXPECT_FALSE(store.endUndoGroup());
+    store.beginGroup(L"Noise");
+    EXPECT_TRUE(store.declare(parameter("strength", ParameterKind::Float, 0.25)));
+    EXPECT_TRUE(store.endGroup());
+    EXPECT_FALSE(store.endGroup());
+    EXPECT_EQ(store.hostErrors(), 3);
+
+    ParameterDeclaration duplicate = parameter("strength", ParameterKind::Float, 0.9);
+    duplicate.label = L"Other";
+    EXPECT_FALSE(store.declare(duplicate));
+    EXPECT_EQ(store.size(), 1u);
+    EXPECT_EQ(store.find("strength")->groupPath, (std::vector<std::wstring>{L"Noise"}));
+    EXPECT_TRUE(store.find("strength")->label.empty());
+    EXPECT_EQ(store.value("strength", 0).x, 0.25);
+}
+
+// Floats interpolate between the keys around the time and hold outside them; other kinds
+// hold the last key at or before it. A write to an animated parameter sets the key at its
+// time and leaves the static value, which is back once the keys are cleared.
+TEST(ParameterStoreTest, KeyframesInterpolateFloatsAndHoldOtherKinds) {
+    ParameterStore store;
+    ASSERT_TRUE(store.declare(parameter("gain", ParameterKind::Float, 99.0)));
+    ASSERT_TRUE(store.declare(parameter("count", ParameterKind::Int)));
+    ASSERT_TRUE(store.declare(parameter("centre", ParameterKind::Point)));
+    for (const auto& [time, value] : {std::pair{0, 10.0}, {10, 20.0}, {20, 0.0}}) {
+        store.setKeyframe("gain", time, {value, 0.0});
+        store.setKeyframe("count", time, {value, 0.0});
+        store.setKeyframe("centre", time, {value, -value});
+    }
+    const std::pair<int32_t, double> gain[] = {{-7, 10}, {2, 12}, {10, 20}, {19, 2}, {1000, 0}};
+    for (const auto& [time, expected] : gain)
+        EXPECT_DOUBLE_EQ(store.value("gain", time).x, expected);
+    EXPECT_EQ(store.value("count", -3).x, 10.0);
+    EXPECT_EQ(store.value("count", 19).x, 20.0);
+    EXPECT_EQ(store.value("centre", 15), (ParameterValue{20.0, -20.0}));
+
+    store.set("gain", 5, {100.0, 0.0}, 0);
+    EXPECT_EQ(store.keyframes("gain").size(), 4u);
+    EXPECT_DOUBLE_EQ(store.value("gain", 3).x, 64.0);  // 10 + 90 * 3/5
+    store.set("gain", 7, {1.0, 0.0}, kUndoable);
+    EXPECT_TRUE(store.undo());
+    EXPECT_EQ(store.keyframes("gain").size(), 4u) << "undo takes back the key a write made";
+    store.clearKeyframes("gain");
+    EXPECT_DOUBLE_EQ(store.value("gain", 5).x, 99.0);
+    EXPECT_EQ(store.hostErrors(), 0);
+}
+
+// Writes inside a group, nested groups included, are one step, undone and redone whole; a
+// group that writes nothing leaves no step (but is logged) and keeps the redo history.
+// Outside groups every undoable write is a step and clears the redo history; writes in other
+// modes are never recorded and leave the redo history alone.
+TEST(ParameterStoreTest, UndoStepsAreGroupsOrSingleUndoableWrites) {
+    ParameterStore store;
+    ASSERT_TRUE(store.declare(parameter("a", ParameterKind::Float, 1.0)));
+    ASSERT_TRUE(store.declare(parameter("b", ParameterKind::Float, 2.0)));
+    EXPECT_FALSE(store.undo());
+    EXPECT_FALSE(store.redo());
+
+    store.beginUndoGroup("outer");
+    store.set("a", 0, {10.0, 0.0}, kUndoable);
+    store.beginUndoGroup("inner");
+    store.set("b", 0, {20.0, 0.0}, kUndoable);
+    EXPECT_TRUE(store.endUndoGroup());
+    EXPECT_EQ(store.undoDepth(), 0u) << "closing the inner group makes no step of its own";
+    store.set("a", 0, {30.0, 0.0}, kUndoable);  // a second write to the same parameter
+    EXPECT_TRUE(store.endUndoGroup());
+    EXPECT_EQ(store.undoDepth(), 1u);
+
+    EXPECT_TRUE(store.undo());
+    EXPECT_EQ(store.value("a", 0).x, 1.0);
+    EXPECT_EQ(store.value("b", 0).x, 2.0);
+    store.beginUndoGroup("empty");
+    store.set("a", 0, {5.0, 0.0}, 0);
+    EXPECT_TRUE(store.endUndoGroup());
+    EXPECT_EQ(store.redoDepth(), 1u);
+    EXPECT_TRUE(store.redo());
+    EXPECT_EQ(store.value("a", 0).x, 30.0);
+    EXPECT_EQ(store.value("b", 0).x, 20.0);
+    EXPECT_FALSE(store.redo());
+    const std::vector<UndoGroupRecord>& log = store.undoGroupLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[1].name, "inner");
+    EXPECT_EQ(log[1].depth, 1);
+    EXPECT_EQ(log[2].depth, 0);
+
+    store.set("b", 0, {3.0, 0.0}, kUndoable);
+    store.set("b", 0, {4.0, 0.0}, kUndoable);
+    EXPECT_EQ(store.undoDepth(), 3u);
+    EXPECT_TRUE(store.undo());
+    EXPECT_TRUE(store.undo());
+    EXPECT_EQ(store.value("b", 0).x, 20.0);
+    store.set("b", 0, {9.0, 0.0}, kUndoable);
+    EXPECT_EQ(store.redoDepth(), 0u);
+}
+
+TEST(ParameterStoreTest, ChoiceStoresTheEntryIndexAndReportsTheDeclaredValue) {
+    ParameterStore store;
+    ASSERT_TRUE(store.declare(qualityChoice()));
+    EXPECT_EQ(store.choiceValue("quality", 0), 20);
+    store.setChoiceByValue("quality", 0, 40, kUndoable);
+    EXPECT_EQ(store.value("quality", 0).x, 2.0);
+    EXPECT_EQ(store.choiceValue("quality", 0), 40);
+    store.setChoiceByValue("quality", 0, 30, kUndoable);  // not a declared value
+    EXPECT_EQ(store.hostErrors(), 1);
+    EXPECT_EQ(store.value("quality", 0).x, 2.0);
+    EXPECT_EQ(store.undoDepth(), 1u);
+    store.setKeyframe("quality", 0, {0.0, 0.0});
+    store.setKeyframe("quality", 10, {2.0, 0.0});
+    EXPECT_EQ(store.choiceValue("quality", 5), 10);
+}
+
+TEST(ParameterStoreTest, UnknownIdsAreRefusedOnWriteAndReadAsZero) {
+    ParameterStore store;
+    ASSERT_TRUE(store.declare(parameter("a", ParameterKind::Float, 3.0)));
+    ASSERT_TRUE(store.declare(parameter("note", ParameterKind::Label)));
+    EXPECT_EQ(store.value("nope", 0), (ParameterValue{}));
+    EXPECT_EQ(store.choiceValue("nope", 0), 0);
+    EXPECT_TRUE(store.keyframes("nope").empty());
+    EXPECT_EQ(store.find("nope"), nullptr);
+    const std::function<void()> writes[] = {[&] {
+                                                store.set("nope", 0, {1.0, 1.0}, kUndoable);
+                                            },
+                                            [&] { store.setEnabled("nope", false); },
+                                            [&] { store.setLabelText("nope", L"text"); },
+                                            [&] { store.setChoiceByValue("nope", 0, 1, 0); },
+                                            [&] {
+                                                store.setKeyframe("nope", 0, {1.0, 0.0});
+                                            }};
+    for (const auto& write : writes) EXPECT_THROW(write(), kestrel::UnknownParameter);
+    EXPECT_EQ(store.hostErrors(), 8);
+    EXPECT_EQ(store.size(), 2u);
+    EXPECT_EQ(store.value("a", 0).x, 3.0);
+    EXPECT_EQ(store.undoDepth(), 0u);
+
+    // The same calls on known ids work and count nothing.
+    store.setEnabled("a", false);
+    store.setLabelText("note", L"Ready");
+    EXPECT_FALSE(store.find("a")->enabled);
+    EXPECT_EQ(store.find("note")->text, L"Ready");
+    EXPECT_EQ(store.hostErrors(), 8);
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,17 +1,24 @@
-// The adapter's settings over a profile, on a store declaring the parameters involved the
-// way the effect declares them; expectations worked out by hand.
+// The adapters' session: its settings, its GL thread and where it finds the module.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "cli/value_parsers.h"
+#include "editor_core/gl_thread.h"
+#include "editor_core/module_location.h"
 #include "editor_core/session_settings.h"
 
 namespace ruvovav::editor {
 namespace {
+
+// The adapter's settings over a profile, on a store declaring the parameters involved the
+// way the effect declares them; expectations worked out by hand.
 
 using kestrel::ParameterKind;
 
@@ -115,6 +122,60 @@ TEST(SessionSettings, StrengthScalesEveryRemovalAmountWithinItsRange) {
     EXPECT_EQ(valueOf(halved, "Channel:Y:NoiseRemoval"), 40);
     EXPECT_EQ(valueOf(halved, "Frequency:L9:NoiseRemoval"), 50);
     EXPECT_EQ(valueOf(halved, "numberOfFrames"), 2);  // untouched: the entry of 4 frames
+}
+
+// The GL thread's queue on its own, with plain tasks (no GL): one thread runs every task, in
+// turn. That it ends with its last holder is checked by the frei0r and GStreamer tests.
+
+TEST(GlThread, RunsEveryTaskOnOneOtherThread) {
+    const std::shared_ptr<GlThread> thread = GlThread::shared();
+    std::thread::id first, second;
+    thread->run([&] { first = std::this_thread::get_id(); });
+    thread->run([&] { second = std::this_thread::get_id(); });
+    EXPECT_NE(first, std::this_thread::get_id());
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(GlThread::shared(), thread);
+    EXPECT_TRUE(GlThread::running());  // its end is checked where the adapters end
+}
+
+TEST(GlThread, HandsBackWhatATaskThrows) {
+    const std::shared_ptr<GlThread> thread = GlThread::shared();
+    EXPECT_THROW(thread->run([] { throw std::runtime_error("refused"); }), std::runtime_error);
+    bool ran = false;
+    thread->run([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+TEST(GlThread, RunsTasksFromManyThreadsOneAfterTheOther) {
+    const std::shared_ptr<GlThread> thread = GlThread::shared();
+    int counter = 0;  // no lock: the tasks never overlap
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 4; ++c) {
+        callers.emplace_back([&] {
+            for (int i = 0; i < 100; ++i) thread->run([&] { ++counter; });
+        });
+    }
+    for (std::thread& caller : callers) caller.join();
+    EXPECT_EQ(counter, 400);
+}
+
+// Where the adapters look for the effect module.
+
+TEST(ModuleLocation, LooksBesideItsOwnFile) {
+    unsetenv(kModuleVariable);
+    // Linked into this test program: its own file is the executable.
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
+    EXPECT_EQ(ownBinaryPath(), self);
+    EXPECT_EQ(effectModulePath(), self.parent_path() / "Ruvovav.kspl");
+}
+
+TEST(ModuleLocation, TakesTheModuleNamedByTheEnvironment) {
+    setenv(kModuleVariable, "/opt/effects/Ruvovav.kspl", 1);
+    EXPECT_EQ(effectModulePath(), "/opt/effects/Ruvovav.kspl");
+    setenv(kModuleVariable, "", 1);  // empty: as if unset
+    EXPECT_EQ(effectModulePath().filename(), "Ruvovav.kspl");
+    EXPECT_EQ(effectModulePath().parent_path(), ownBinaryPath().parent_path());
+    unsetenv(kModuleVariable);
 }
 
 }  // namespace
