@@ -57,7 +57,7 @@ void expectFixedFields(const PluginDescriptor& r) {
     for (size_t offset = 76; offset < 88; ++offset) EXPECT_EQ(bytes[offset], kSentinel) << offset;
 }
 
-TEST(Descriptor, FillsEveryFieldAndLeavesReservedBytesAlone) {
+TEST(Descriptor, FillsEveryFieldWithOrWithoutAnIdentifierBuffer) {
     Buffers b;
     PluginDescriptor r = sentinelRecord(b, true);
     testing_support::loadedModule().pluginInfo()(nullptr, nullptr, &r);
@@ -79,21 +79,17 @@ TEST(Descriptor, FillsEveryFieldAndLeavesReservedBytesAlone) {
     for (uint8_t byte : r.classId) untouched += byte == kSentinel, zero += byte == 0;
     EXPECT_LT(untouched, 16);
     EXPECT_LT(zero, 16);
-}
 
-// Without an identifier buffer the rest is filled all the same, and every call gives the
-// same record.
-TEST(Descriptor, NullIdentifierBufferStillFillsTheSameRecord) {
-    Buffers first, second;
-    PluginDescriptor a = sentinelRecord(first, true);
-    PluginDescriptor r = sentinelRecord(second, false);
-    testing_support::loadedModule().pluginInfo()(nullptr, nullptr, &a);
-    testing_support::loadedModule().pluginInfo()(nullptr, nullptr, &r);
-    EXPECT_EQ(r.identifier, nullptr);
-    expectFixedFields(r);
-    EXPECT_EQ(first.name, second.name);
-    EXPECT_EQ(first.vendor, second.vendor);
-    EXPECT_EQ(std::memcmp(a.classId, r.classId, 16), 0);
+    // Without an identifier buffer the rest is filled all the same, and every call gives the
+    // same record.
+    Buffers second;
+    PluginDescriptor again = sentinelRecord(second, false);
+    testing_support::loadedModule().pluginInfo()(nullptr, nullptr, &again);
+    EXPECT_EQ(again.identifier, nullptr);
+    expectFixedFields(again);
+    EXPECT_EQ(b.name, second.name);
+    EXPECT_EQ(b.vendor, second.vendor);
+    EXPECT_EQ(std::memcmp(r.classId, again.classId, 16), 0);
     EXPECT_EQ(uint8_t(second.identifier[0]), kSentinel);
 }
 

@@ -43,15 +43,6 @@ protected:
     }
 };
 
-TEST(FrequencyLayerCount, FromTheSmallerSide) {
-    EXPECT_EQ(Plugin::frequencyLayerCount(1920, 1080), 10);
-    EXPECT_EQ(Plugin::frequencyLayerCount(720, 576), 9);
-    EXPECT_EQ(Plugin::frequencyLayerCount(4, 4), 1);
-    EXPECT_EQ(Plugin::frequencyLayerCount(4, 1000), 1);
-    EXPECT_EQ(Plugin::frequencyLayerCount(32, 24), 4);  // 2^5 >= 32
-    EXPECT_EQ(Plugin::frequencyLayerCount(33, 33), 5);
-}
-
 // Decomposition then collapse is an exact inverse pair up to the storage's rounding: float
 // images come back to float precision, half floats within one last place (2^-10 of a
 // value) per level.
@@ -101,25 +92,7 @@ TEST_F(FrequencyPyramid, AConstantHasNoDetailAndItselfAsResidual) {
     }
     const std::vector<float> residual = level(image, layers);
     ASSERT_FALSE(residual.empty());
-    EXPECT_EQ(residual[0], 0.25f);
-    EXPECT_EQ(residual[1], -0.125f);
-    EXPECT_EQ(residual[2], 0.5f);
-    release(image);
-}
-
-TEST_F(FrequencyPyramid, OneLayerLeavesEveryLevelAboveTheResidualAlone) {
-    startHost(32, 32);
-    const std::vector<float> rgba = test::randomRgba(32, 32, 81, 0.0f, 1.0f);
-    HostImage image = pyramidImage(32, 32, GL_RGBA32F, rgba);
-    const int drawsBefore = drawsRecorded();
-    Plugin::decomposeFrequencies(call(), image, 1);
-    EXPECT_EQ(drawsRecorded() - drawsBefore, 1);
-    for (int k : {1, 2, 3}) {
-        EXPECT_EQ(level(image, k), generatedLevel(32, 32, GL_RGBA32F, rgba, k)) << "level " << k;
-    }
-    Plugin::collapseFrequencies(call(), image, 1);
-    const std::vector<float> out = level(image, 0);
-    for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], rgba[i], 1e-5) << i;
+    for (size_t i = 0; i < residual.size(); ++i) EXPECT_EQ(residual[i], rgba[i]) << i;
     release(image);
 }
 
@@ -144,7 +117,7 @@ TEST_F(FrequencyPyramid, DecomposingIntoAnotherImageMatchesDecomposingInPlace) {
         }
         EXPECT_EQ(level(source, k), generatedLevel(32, 16, GL_RGBA32F, rgba, k)) << k;
     }
-    for (const HostImage& image : {inPlace, source, destination}) release(image);
+    release({inPlace, source, destination});
 }
 
 // Columns of a 32 x 8 image: value(x) in every channel, alpha(x) in alpha.
@@ -169,8 +142,7 @@ protected:
         EXPECT_EQ(currentProgram(), GLuint(effect().programId("bicubicCopy")));
         glUseProgram(0);
         std::vector<float> out = read(destination);
-        release(source);
-        release(destination);
+        release({source, destination});
         return out;
     }
 };

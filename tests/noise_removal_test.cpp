@@ -64,6 +64,19 @@ std::pair<int, int> subBandOf(int x, int y) {
 
 const std::vector<float> kOnes(kSize* kSize * 4, 1.0f);
 
+// Every texel and channel of a 16 x 16 result against expected(x, y, c).
+template <typename Expected>
+void expectEveryTexel(const std::vector<float>& out, Expected expected, const std::string& what) {
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                ASSERT_EQ(at(out, x, y, c), expected(x, y, c))
+                    << what << " at " << x << ", " << y << " channel " << c;
+            }
+        }
+    }
+}
+
 class NoiseRemoval : public test::PluginGlTest {
 protected:
     void store(const std::string& id, double percent) {
@@ -88,9 +101,7 @@ protected:
         store(Plugin::ids::kSoftThresholding, s.softness);
     }
     HostImage floatImage(const std::vector<float>& rgba) {
-        HostImage image = Plugin::makeImage(call(), kSize, kSize, GL_RGBA32F);
-        EXPECT_TRUE(images().upload(image.texture, 0, kSize, kSize, rgba.data()));
-        return image;
+        return makeFilledImage(kSize, kSize, rgba, GL_RGBA32F);
     }
     // Runs the pass over `coef` with `est` as estimate and a uniform brightness, into an
     // output pre-filled with 7 so that texels the pass leaves alone show.
@@ -110,7 +121,7 @@ protected:
             chain.finish();
         }
         std::vector<float> out = read(output);
-        for (const HostImage& image : {input, estimate, brightness, output}) release(image);
+        release({input, estimate, brightness, output});
         return out;
     }
 };
@@ -124,18 +135,13 @@ TEST_F(NoiseRemoval, EachThresholdActsOnItsOwnLevelBandAndChannel) {
             const int channel = (band + level) % 3;
             Settings s;
             s.thresholds[level - 1][band][channel] = 2.0f;
-            const std::vector<float> out = run(s, coef, kOnes, 0.5f);
-            for (int y = 0; y < kSize; ++y) {
-                for (int x = 0; x < kSize; ++x) {
+            expectEveryTexel(
+                run(s, coef, kOnes, 0.5f),
+                [&](int x, int y, int c) {
                     const bool inBand = subBandOf(x, y) == std::pair{level, band};
-                    for (int c = 0; c < 4; ++c) {
-                        ASSERT_EQ(at(out, x, y, c),
-                                  inBand && c == channel ? 0.0f : at(coef, x, y, c))
-                            << "level " << level << " band " << band << " at " << x << ", " << y
-                            << " channel " << c;
-                    }
-                }
-            }
+                    return inBand && c == channel ? 0.0f : at(coef, x, y, c);
+                },
+                "level " + std::to_string(level) + " band " + std::to_string(band));
         }
     }
 }
@@ -177,19 +183,11 @@ TEST_F(NoiseRemoval, SoftThresholdsBetweenBrightnessGridPointsByHand) {
     EXPECT_EQ(at(out, 12, 12, 0), at(coef, 12, 12, 0));
 }
 
-TEST_F(NoiseRemoval, AZeroThresholdOrMultiplierLeavesItsCoefficientsAlone) {
+TEST_F(NoiseRemoval, AZeroMultiplierLeavesItsCoefficientsAlone) {
     const std::vector<float> coef = test::randomRgba(kSize, kSize, 31, -1.0f, 1.0f);
     const std::vector<float> est = test::randomRgba(kSize, kSize, 32, -0.1f, 0.1f);
-    // Thresholds far above every estimate: everything detailed goes.
-    Settings zeroThreshold = Settings().allThresholds(0.9f);
-    zeroThreshold.thresholds[0][0][0] = 0;  // Y of HH at level 1
-    std::vector<float> out = run(zeroThreshold, coef, est, 0.5f);
-    for (int y = 8; y < 16; ++y) {
-        for (int x = 8; x < 16; ++x) {
-            EXPECT_EQ(at(out, x, y, 0), at(coef, x, y, 0));
-            EXPECT_EQ(at(out, x, y, 1), 0.0f);
-        }
-    }
+    // Thresholds far above every estimate: everything detailed would go. (A zero threshold
+    // leaving its coefficients alone is seen in EachThresholdActsOnItsOwnLevelBandAndChannel.)
     Settings zeroChannel = Settings().allThresholds(0.9f);
     zeroChannel.channelMultiplier[1] = 0;
     Settings zeroLayer = Settings().allThresholds(0.9f);
@@ -200,16 +198,14 @@ TEST_F(NoiseRemoval, AZeroThresholdOrMultiplierLeavesItsCoefficientsAlone) {
     // Without the U multiplier U stays and Y and V go as before; without the layer's or
     // the brightness multiplier everything stays.
     for (const Settings* s : {&zeroChannel, &zeroLayer, &zeroBrightness}) {
-        out = run(*s, coef, est, 0.5f);
-        for (int y = 0; y < kSize; ++y) {
-            for (int x = 0; x < kSize; ++x) {
-                for (int c = 0; c < 3; ++c) {
-                    const bool removed = s == &zeroChannel && c != 1 && subBandOf(x, y).first > 0;
-                    ASSERT_EQ(at(out, x, y, c), removed ? 0.0f : at(coef, x, y, c))
-                        << x << ", " << y << " channel " << c;
-                }
-            }
-        }
+        expectEveryTexel(
+            run(*s, coef, est, 0.5f),
+            [&](int x, int y, int c) {
+                const bool removed =
+                    s == &zeroChannel && c != 1 && c != 3 && subBandOf(x, y).first > 0;
+                return removed ? 0.0f : at(coef, x, y, c);
+            },
+            s == &zeroChannel ? "U" : (s == &zeroLayer ? "layer" : "brightness"));
     }
 }
 
@@ -252,17 +248,10 @@ TEST_F(NoiseRemoval, TexelsBeyondTheUsedRectangleAreNeverWritten) {
         chain.finish();
     }
     EXPECT_EQ(drawsRecorded() - drawsBefore, 1) << "one level, one pass";
-    const std::vector<float> out = read(output);
-    for (int y = 0; y < kSize; ++y) {
-        for (int x = 0; x < kSize; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                const float expected = x < 12 && y < 12 ? at(coef, x, y, c) : 7.0f;
-                ASSERT_EQ(at(out, x, y, c), expected) << x << ", " << y << " channel " << c;
-            }
-        }
-    }
-    release(input);
-    release(output);
+    expectEveryTexel(
+        read(output),
+        [&](int x, int y, int c) { return x < 12 && y < 12 ? at(coef, x, y, c) : 7.0f; }, "");
+    release({input, output});
 }
 
 // With a threshold of 1 against the uniform magnitude 273/271, a multiplier of 2 removes

@@ -30,11 +30,8 @@ std::string multiplierId(int percent) {
 std::string markId(int percent) {
     return "Brightness:" + std::to_string(percent) + ":ModifiedByUser";
 }
-std::string layerMultiplierId(int layer) {
-    return "Frequency:L" + std::to_string(layer) + ":ThreasholdMult";
-}
-std::string layerRemovalId(int layer) {
-    return "Frequency:L" + std::to_string(layer) + ":NoiseRemoval";
+std::string layerId(int layer, const char* control) {
+    return "Frequency:L" + std::to_string(layer) + ":" + control;
 }
 std::vector<std::string> thresholdIdsOfLayer(int layer) {
     std::vector<std::string> ids;
@@ -126,20 +123,14 @@ protected:
     void giveThresholds(const std::vector<int>& layers) {
         for (int layer : layers) setPlain(thresholdIdsOfLayer(layer)[40], 2.5);
     }
-    std::vector<double> multipliers() {
+    // The eleven brightness bands' multipliers or marks, band 0 first.
+    std::vector<double> bands(std::string (*id)(int)) {
         std::vector<double> values;
-        for (int percent = 0; percent <= 100; percent += 10) {
-            values.push_back(valueOf(multiplierId(percent)));
-        }
+        for (int percent = 0; percent <= 100; percent += 10) values.push_back(valueOf(id(percent)));
         return values;
     }
-    std::vector<double> marks() {
-        std::vector<double> values;
-        for (int percent = 0; percent <= 100; percent += 10) {
-            values.push_back(valueOf(markId(percent)));
-        }
-        return values;
-    }
+    std::vector<double> multipliers() { return bands(multiplierId); }
+    std::vector<double> marks() { return bands(markId); }
     // What a re-application after "imageAnalysed" leaves available.
     void expectAvailability(bool analysed, bool frequencyView, const std::vector<int>& layers,
                             const std::string& what) {
@@ -151,8 +142,8 @@ protected:
         }
         for (int layer = 0; layer < 10; ++layer) {
             const bool has = std::find(layers.begin(), layers.end(), layer) != layers.end();
-            EXPECT_EQ(enabled(layerMultiplierId(layer)), analysed && has) << what << layer;
-            EXPECT_EQ(enabled(layerRemovalId(layer)), analysed && has) << what << layer;
+            EXPECT_EQ(enabled(layerId(layer, "ThreasholdMult")), analysed && has) << what << layer;
+            EXPECT_EQ(enabled(layerId(layer, "NoiseRemoval")), analysed && has) << what << layer;
         }
     }
     // Every value and availability of the panel (at time 0), in panel order.
@@ -173,53 +164,31 @@ protected:
 };
 
 // Views 2, 3 and 4 are the frequency views; only layers holding a threshold get their
-// multipliers. Not analysed, only "analyzeButton" stays available, thresholds or not.
-TEST_F(ParameterChangedTest, ImageAnalysedSetsTheAvailabilityOfEveryControl) {
+// multipliers. Not analysed, only "analyzeButton" stays available, thresholds or not. A
+// change of view then sets the view options by the new view alone, analysed or not.
+TEST_F(ParameterChangedTest, ImageAnalysedAndTheViewSetTheAvailabilityOfEveryControl) {
     giveThresholds({0, 3, 9});
     for (bool analysed : {true, false}) {
         setPlain("imageAnalysed", analysed ? 1.0 : 0.0);
         for (int view : {0, 1, 2, 3, 4}) {
+            const std::string what =
+                "analysed " + std::to_string(analysed) + " view " + std::to_string(view) + ": ";
             setPlain("viewOption", view);
             send(kParameterChanged, "imageAnalysed");
-            expectAvailability(
-                analysed, view >= 2, {0, 3, 9},
-                "analysed " + std::to_string(analysed) + " view " + std::to_string(view) + ": ");
+            expectAvailability(analysed, view >= 2, {0, 3, 9}, what);
+            std::vector<bool> expected = allEnabled(host);
+            const int next = (view + 3) % 5;
+            setPlain("viewOption", next);
+            send(kParameterChanged, "viewOption");
+            for (size_t i = 0; i < expected.size(); ++i) {
+                const std::string& id = store().declarations()[i].id;
+                if (std::count(kViewOptions.begin(), kViewOptions.end(), id))
+                    expected[i] = next >= 2;
+            }
+            EXPECT_EQ(allEnabled(host), expected) << what << "then view " << next;
         }
     }
     EXPECT_EQ(store().undoDepth(), 0u) << "availability is not an undoable edit";
-}
-
-TEST_F(ParameterChangedTest, UndoOfImageAnalysedFlipsTheButtons) {
-    giveThresholds({2});
-    // The user ticks "imageAnalysed" as one undoable edit, and the editor reports it.
-    store().set("imageAnalysed", 0, ParameterValue{1.0}, kUndoableMode);
-    send(kParameterChanged, "imageAnalysed");
-    expectAvailability(true, false, {2}, "ticked: ");
-    ASSERT_TRUE(host.undoAndNotify());
-    expectHostClean(host);
-    EXPECT_EQ(valueOf("imageAnalysed"), 0.0);
-    expectAvailability(false, false, {2}, "undone: ");
-    EXPECT_FALSE(host.undoAndNotify());  // nothing left to undo, nothing sent
-}
-
-// A change of view sets the view options by the view alone, analysed or not, until the next
-// re-application after "imageAnalysed".
-TEST_F(ParameterChangedTest, FrequencyViewsMakeTheViewOptionsAvailableEvenUnanalysed) {
-    ASSERT_EQ(valueOf("imageAnalysed"), 0.0);
-    std::vector<bool> expected = allEnabled(host);
-    for (int view : {3, 0, 1, 2, 4}) {
-        setPlain("viewOption", view);
-        send(kParameterChanged, "viewOption");
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const std::string& id = store().declarations()[i].id;
-            if (std::find(kViewOptions.begin(), kViewOptions.end(), id) != kViewOptions.end()) {
-                expected[i] = view >= 2;
-            }
-        }
-        EXPECT_EQ(allEnabled(host), expected) << "view " << view;
-    }
-    send(kParameterChanged, "imageAnalysed");
-    for (const std::string& id : kViewOptions) EXPECT_FALSE(enabled(id)) << id;
 }
 
 // The label shows 2^level pixels, the level read at the render time.
@@ -239,22 +208,6 @@ TEST_F(ParameterChangedTest, MipmapLevelWritesTheScaleIntoTheFrequencyLabel) {
     EXPECT_EQ(store().undoDepth(), 0u);
 }
 
-TEST_F(ParameterChangedTest, OtherIdentifiersTouchNothing) {
-    giveThresholds({0});
-    setPlain("imageAnalysed", 1.0);
-    for (const char* id :
-         {"keepEdges", "Brightness:30:ModifiedByUser", "Brightness:30:ThreasholdMult",
-          "ImageAnalysed", "viewoption", "mipmapLevel ", "analyzebutton",
-          "Channel:Y:ThreasholdMult", "yL0_ThresholdHH1", ""}) {
-        sendIgnored(kParameterChanged, id);
-    }
-    // A message 7 without call arguments is harmless too.
-    const int before = host.hostCalls();
-    EXPECT_EQ(host.notify(kParameterChanged), 1);
-    EXPECT_EQ(host.hostCalls(), before);
-    expectHostClean(host);
-}
-
 // --- hand-edited brightness multipliers (messages 13 and 14) ---
 
 class BrightnessEditTest : public ParameterChangedTest {
@@ -264,56 +217,59 @@ protected:
         const double percents[11] = {40, 100, 100, 160, 100, 100, 100, 100, 100, 100, 20};
         for (int band = 0; band <= 10; ++band) setPlain(multiplierId(band * 10), percents[band]);
         setPlain(markId(0), 1.0);
+        setPlain(markId(30), 0.0);
         setPlain(markId(100), 1.0);
-    }
-    // Band 30 lies on the lines 40 -> 160 (three steps of 40) and 160 -> 20 (seven of -20).
-    void expectBandThirtyInterpolated() {
-        const double expected[11] = {40, 80, 120, 160, 140, 120, 100, 80, 60, 40, 20};
-        const std::vector<double> got = multipliers();
-        for (int band = 0; band <= 10; ++band) {
-            EXPECT_NEAR(got[size_t(band)], expected[band], 1e-4) << band * 10;
-        }
-        EXPECT_EQ(marks(), (std::vector<double>{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
     }
 };
 
-TEST_F(BrightnessEditTest, MessageFourteenInterpolatesInOneUndoGroup) {
-    arrangeEditOfBandThirty();
-    const std::vector<double> multipliersBefore = multipliers();
-    const std::vector<double> marksBefore = marks();
-    send(kBrightnessEdit, "Brightness:30:ThreasholdMult");
-    expectBandThirtyInterpolated();
-    ASSERT_EQ(store().undoGroupLog().size(), 1u);
-    EXPECT_EQ(store().undoGroupLog()[0].name, "Threshold Brightness");
-    EXPECT_EQ(store().openUndoGroups(), 0);
-    ASSERT_EQ(store().undoDepth(), 1u);
-    ASSERT_TRUE(store().undo());
-    EXPECT_EQ(multipliers(), multipliersBefore);
-    EXPECT_EQ(marks(), marksBefore);
-}
-
-TEST_F(BrightnessEditTest, MessageThirteenMakesTheSameWritesOutsideUndo) {
-    arrangeEditOfBandThirty();
-    send(kBrightnessEditNoUndo, "Brightness:30:ThreasholdMult");
-    expectBandThirtyInterpolated();
-    EXPECT_TRUE(store().undoGroupLog().empty());
-    EXPECT_EQ(store().undoDepth(), 0u);
-}
-
-TEST_F(BrightnessEditTest, OnlyAWholeMultiplierIdentifierActs) {
-    arrangeEditOfBandThirty();
-    const std::vector<double> multipliersBefore = multipliers();
+// Band 30 lies on the lines 40 -> 160 (three steps of 40) and 160 -> 20 (seven of -20).
+// Message 13 makes the writes outside undo, message 14 as one undo step.
+TEST_F(BrightnessEditTest, MessagesThirteenAndFourteenInterpolateAroundTheEditedBand) {
+    const double expected[11] = {40, 80, 120, 160, 140, 120, 100, 80, 60, 40, 20};
     for (int32_t message : {kBrightnessEditNoUndo, kBrightnessEdit}) {
-        for (const char* id : {"Brightness:30:ModifiedByUser", "Channel:Y:ThreasholdMult",
-                               "brightness:30:ThreasholdMult", "Brightness:30:ThreasholdMultiplier",
-                               "xBrightness:30:ThreasholdMult", "Brightness::ThreasholdMult",
-                               "Brightness:3a:ThreasholdMult", "Brightness:30:ThresholdMult", ""}) {
+        arrangeEditOfBandThirty();
+        const std::vector<double> multipliersBefore = multipliers();
+        send(message, "Brightness:30:ThreasholdMult");
+        for (int band = 0; band <= 10; ++band) {
+            EXPECT_NEAR(multipliers()[size_t(band)], expected[band], 1e-4) << band * 10;
+        }
+        EXPECT_EQ(marks(), (std::vector<double>{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
+        if (message == kBrightnessEditNoUndo) {
+            EXPECT_TRUE(store().undoGroupLog().empty());
+            EXPECT_EQ(store().undoDepth(), 0u);
+            continue;
+        }
+        ASSERT_EQ(store().undoGroupLog().size(), 1u);
+        EXPECT_EQ(store().undoGroupLog()[0].name, "Threshold Brightness");
+        EXPECT_EQ(store().openUndoGroups(), 0);
+        ASSERT_EQ(store().undoDepth(), 1u);
+        ASSERT_TRUE(store().undo());
+        EXPECT_EQ(multipliers(), multipliersBefore);
+        EXPECT_EQ(marks(), (std::vector<double>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+    }
+}
+
+// Identifiers a message does not handle, near misses included, touch nothing, and neither
+// does a message without call arguments.
+TEST_F(BrightnessEditTest, OtherIdentifiersTouchNothing) {
+    arrangeEditOfBandThirty();
+    giveThresholds({0});
+    setPlain("imageAnalysed", 1.0);
+    const std::vector<double> multipliersBefore = multipliers();
+    for (int32_t message : {kParameterChanged, kBrightnessEditNoUndo, kBrightnessEdit}) {
+        for (const char* id :
+             {"keepEdges", "Brightness:30:ModifiedByUser", "ImageAnalysed", "viewoption",
+              "mipmapLevel ", "analyzebutton", "Channel:Y:ThreasholdMult", "yL0_ThresholdHH1",
+              "brightness:30:ThreasholdMult", "Brightness:30:ThreasholdMultiplier",
+              "xBrightness:30:ThreasholdMult", "Brightness::ThreasholdMult",
+              "Brightness:3a:ThreasholdMult", "Brightness:30:ThresholdMult", ""}) {
             sendIgnored(message, id);
         }
         const int before = host.hostCalls();
-        EXPECT_EQ(host.notify(message), 1);  // no call arguments at all
+        EXPECT_EQ(host.notify(message), 1);
         EXPECT_EQ(host.hostCalls(), before);
     }
+    sendIgnored(kParameterChanged, "Brightness:30:ThreasholdMult");
     EXPECT_EQ(multipliers(), multipliersBefore);
     EXPECT_TRUE(store().undoGroupLog().empty());
 }
@@ -362,9 +318,13 @@ protected:
 
 TEST_F(AnalysisButtonTest, AnalyzeWritesThresholdsAsOneUndoStepAndReappliesAvailability) {
     useFrame(host, greyFrame(kSize, 0.47f, 0.05f));
+    setPlain("viewOption", 1);                 // the analysis-box view gives way to the result
+    setPlain(thresholdIdsOfLayer(8)[5], 3.0);  // a layer the 120-pixel box cannot reach
     send(kParameterChanged, "analyzeButton");
 
     EXPECT_EQ(valueOf("imageAnalysed"), 1.0);
+    EXPECT_EQ(valueOf("viewOption"), 0.0);
+    EXPECT_EQ(valueOf(thresholdIdsOfLayer(8)[5]), 0.0);
     const std::vector<int> layers = layersWithThresholds();
     ASSERT_FALSE(layers.empty());
     EXPECT_EQ(layers[0], 0) << "the finest layer of a noisy frame certainly holds noise";
@@ -377,23 +337,10 @@ TEST_F(AnalysisButtonTest, AnalyzeWritesThresholdsAsOneUndoStepAndReappliesAvail
     ASSERT_TRUE(host.undoAndNotify());
     expectHostClean(host);
     EXPECT_EQ(valueOf("imageAnalysed"), 0.0);
-    EXPECT_TRUE(layersWithThresholds().empty());
+    EXPECT_EQ(valueOf("viewOption"), 1.0);
+    EXPECT_EQ(layersWithThresholds(), std::vector<int>{8});
     EXPECT_EQ(marks(), std::vector<double>(11, 0.0));
-    expectAvailability(false, false, {}, "undone: ");
-}
-
-TEST_F(AnalysisButtonTest, ReAnalyzeBehavesExactlyLikeAnalyze) {
-    const kestrel::Frame frame = greyFrame(kSize, 0.3f, 0.04f);
-    Host other(testing_support::loadedModule(), kestrel::GlOptions{});
-    prepare(other);
-    useFrame(host, frame);
-    useFrame(other, frame);
-    sendTo(host, kParameterChanged, "analyzeButton");
-    sendTo(other, kParameterChanged, "reAnalyzeButton");
-    EXPECT_EQ(allValues(other), allValues(host));
-    EXPECT_EQ(allEnabled(other), allEnabled(host));
-    EXPECT_EQ(other.parameters().undoDepth(), 1u);
-    EXPECT_EQ(other.parameters().value("imageAnalysed", 0).x, 1.0);
+    expectAvailability(false, false, {8}, "undone: ");
 }
 
 TEST_F(AnalysisButtonTest, BrightnessWithoutCurrentThresholdsWritesZeroToTheBand) {
@@ -419,10 +366,19 @@ TEST_F(AnalysisButtonTest, BrightnessWithoutCurrentThresholdsWritesZeroToTheBand
     EXPECT_EQ(valueOf("viewOption"), 1.0);
 }
 
+// "reAnalyzeButton" behaves exactly like "analyzeButton".
 TEST_F(AnalysisButtonTest, BrightnessMultiplierIsTheRatioOfFoundToCurrentThresholds) {
-    useFrame(host, greyFrame(kSize, 0.47f, 0.05f));
-    send(kParameterChanged, "analyzeButton");
+    const kestrel::Frame frame = greyFrame(kSize, 0.47f, 0.05f);
+    Host other(testing_support::loadedModule(), kestrel::GlOptions{});
+    prepare(other);
+    useFrame(host, frame);
+    useFrame(other, frame);
+    sendTo(host, kParameterChanged, "reAnalyzeButton");
+    sendTo(other, kParameterChanged, "analyzeButton");
     ASSERT_EQ(valueOf("imageAnalysed"), 1.0);
+    EXPECT_EQ(allValues(other), allValues(host));
+    EXPECT_EQ(allEnabled(other), allEnabled(host));
+    EXPECT_EQ(store().undoDepth(), 1u);
 
     // The same frame again: found equals current, so the ratio is 1 (100%).
     send(kParameterChanged, "AnalyzeBrightnessButton");

@@ -53,8 +53,9 @@ void PluginGlTest::TearDown() {
     stopHost();
 }
 
-HostImage PluginGlTest::makeFilledImage(int width, int height, const std::vector<float>& rgba) {
-    HostImage image = Plugin::makeImage(call(), width, height, GL_RGBA16F);
+HostImage PluginGlTest::makeFilledImage(int width, int height, const std::vector<float>& rgba,
+                                        GLenum format) {
+    HostImage image = Plugin::makeImage(call(), width, height, format);
     EXPECT_TRUE(images().upload(image.texture, 0, width, height, rgba.data()));
     return image;
 }

@@ -12,6 +12,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -38,15 +39,19 @@ protected:
     // Vertex buffers the host made so far: one per draw of the plug-in.
     int drawsRecorded() { return host_->gl()->objects().buffersCreated(); }
 
-    // A half-float image from the plug-in's own image code, filled with `rgba`
-    // (4 floats per texel over width x height, rows bottom up).
-    HostImage makeFilledImage(int width, int height, const std::vector<float>& rgba);
+    // An image from the plug-in's own image code, filled with `rgba` (4 floats per texel
+    // over width x height, rows bottom up).
+    HostImage makeFilledImage(int width, int height, const std::vector<float>& rgba,
+                              GLenum format = GL_RGBA16F);
     // RGBA floats of the lower-left width x height texels of a lent image's level.
     std::vector<float> read(const HostImage& image, int level, int width, int height);
     std::vector<float> read(const HostImage& image) {
         return read(image, 0, image.width, image.height);
     }
     void release(const HostImage& image);
+    void release(std::initializer_list<HostImage> images) {
+        for (const HostImage& image : images) release(image);
+    }
 
     // The GL program in use.
     GLuint currentProgram();
