@@ -135,6 +135,59 @@ TEST_F(EffectDataTest, LinkedProgramsBindTheFixedAttributeLocations) {
     EXPECT_EQ(glGetAttribLocation(ours, "position"), 3);
 }
 
+// Parts of the program registry the effect itself does not call today, held to their
+// contract for the effects that will: matrices of every size, a second texture coordinate,
+// a geometry stage, and links of programs that do not exist.
+TEST_F(EffectDataTest, MatricesTwoCoordinatesGeometryAndMissingPrograms) {
+    constexpr char kTwoCoordinates[] = R"(#version 410 core
+in vec4 position;
+in vec2 texCoord0;
+in vec2 texCoord1;
+out vec2 uv;
+void main() { uv = texCoord0 + texCoord1; gl_Position = position; }
+)";
+    constexpr char kGeometry[] = R"(#version 410 core
+layout(triangles) in;
+layout(triangle_strip, max_vertices = 3) out;
+void main() {
+    for (int i = 0; i < 3; ++i) { gl_Position = gl_in[i].gl_Position; EmitVertex(); }
+    EndPrimitive();
+}
+)";
+    constexpr char kMatrices[] = R"(#version 410 core
+in vec2 uv;
+uniform mat2 shear;
+uniform mat3 warp;
+out vec4 colour;
+void main() { colour = vec4(warp * vec3(shear * uv, 1.0), 1.0); }
+)";
+    EffectData data;
+    data.addLinkedProgramTwoTexCoords(kTwoCoordinates, test::kFragmentPlain, false, "two", true);
+    EXPECT_EQ(glGetAttribLocation(data.programs[0]->id, "texCoord0"), 8);
+    EXPECT_EQ(glGetAttribLocation(data.programs[0]->id, "texCoord1"), 9);
+    data.addLinkedProgram(test::kVertexOurNames, kGeometry, test::kFragmentPlain, false, "geo",
+                          true);
+    EXPECT_EQ(attachedShaders(data.programs[1]->id).size(), 3u);
+    EXPECT_FALSE(data.linkProgram("missing", false));
+    EXPECT_FALSE(data.linkProgram(2, false));
+    EXPECT_FALSE(data.linkProgram(-1, false));
+
+    data.addLinkedProgram(test::kVertexOurNames, kMatrices, false, "matrices", true);
+    data.bindProgram("matrices");
+    const auto read = [&](const char* name, size_t n) {
+        std::vector<float> values(9, -1.0f);
+        glGetUniformfv(data.programs[2]->id, data.uniformLocation(name), values.data());
+        values.resize(n);
+        return values;
+    };
+    const float sequence[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    data.setUniformMatrix(data.uniformLocation("shear"), 2, 1, true, sequence);
+    EXPECT_EQ(read("shear", 4), (std::vector<float>{1, 3, 2, 4}));  // given row by row
+    data.setUniformMatrix(data.uniformLocation("warp"), 3, 1, false, sequence);
+    EXPECT_EQ(read("warp", 9), std::vector<float>(sequence, sequence + 9));
+    data.releaseProgram();
+}
+
 TEST_F(EffectDataTest, DestroyingTheRegistryDeletesEveryProgramAndShader) {
     auto data = std::make_unique<EffectData>();
     data->addLinkedProgram(test::kVertexOurNames, test::kFragmentPlain, false, "plain", true);

@@ -1,10 +1,15 @@
 // Host images and read-back, through the plug-in's own code on a real context of our host.
-// (Pass chains and the copy and padding passes are checked through the passes that use them.)
+// (Pass chains and the copy and mirror padding are checked through the passes that use them.)
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include "gl/host_image.h"
+#include "gl/pass_chain.h"
+#include "gl/program_uniforms.h"
+#include "gl/quad_draw.h"
 #include "gl/read_back.h"
+#include "gl/standard_passes.h"
+#include "shaders/standard_programs.h"
 #include "tests/plugin_gl_fixture.h"
 
 namespace {
@@ -75,6 +80,49 @@ TEST_F(StandardPasses, AnEightBitTemplateIsWidenedToHalfFloat) {
     EXPECT_EQ(allocated, GL_RGBA16F);
     release(widened);
     host().renderContext().destination->internalFormat = GL_RGBA32F;
+}
+
+// The padded copy's log and exp modes, which no pass of the effect uses yet: base 2, alpha
+// kept, and each the other's inverse.
+TEST_F(StandardPasses, PadImageLogAndExpModesKeepAlpha) {
+    const std::vector<float> rgba = {1.0f, 2.0f, 4.0f, 0.5f, 8.0f, 0.5f, 0.25f, 0.75f};
+    const HostImage src = makeFilledImage(2, 1, rgba);
+    const HostImage logged = Plugin::makeImage(call(), 2, 1, GL_RGBA16F);
+    const HostImage back = Plugin::makeImage(call(), 2, 1, GL_RGBA16F);
+    Plugin::padImage(call(), src, logged, 0, 0, Plugin::kPadLog2);
+    Plugin::padImage(call(), logged, back, 0, 0, Plugin::kPadExp2);
+    EXPECT_EQ(read(logged),
+              (std::vector<float>{0.0f, 1.0f, 2.0f, 0.5f, 3.0f, -1.0f, -2.0f, 0.75f}));
+    EXPECT_EQ(read(back), rgba);
+    release({src, logged, back});
+}
+
+// A chain whose input is its output (no pass of the effect makes one) starts on the scratch
+// and ends with the result in the image, whatever the number of passes.
+TEST_F(StandardPasses, ChainOnOneImageStartsOnTheScratchAndEndsInTheImage) {
+    effect().addLinkedProgram(Plugin::shaders::kStandardVertex, R"(#version 410
+uniform sampler2D source;
+in vec2 coordinate;
+layout(location = 0) out vec4 fragColour;
+void main() { fragColour = texture(source, coordinate) + vec4(1.0); }
+)",
+                              false, "addOne", true);
+    for (int passes = 1; passes <= 2; ++passes) {
+        HostImage image = makeFilledImage(16, 8, std::vector<float>(16 * 8 * 4, 0.25f));
+        Plugin::PassChain chain(call(), &image, &image, false);
+        EXPECT_FALSE(chain.targetIsOutput()) << "drawing into the image it reads";
+        effect().bindProgram("addOne");
+        for (int i = 0; i < passes; ++i) {
+            Plugin::setVertexMatrices(call());
+            Plugin::drawQuad(call(), chain.quad());
+            chain.advance();
+        }
+        effect().releaseProgram();
+        chain.finish();
+        EXPECT_EQ(images().outstanding(), 1) << "the scratch went back";
+        EXPECT_EQ(read(image), std::vector<float>(16 * 8 * 4, 0.25f + float(passes)));
+        release(image);
+    }
 }
 
 }  // namespace

@@ -289,4 +289,31 @@ TEST_F(TemporalTransform, ForwardMatchesTheHaarBasisAndInverseReturnsEveryWindow
     }
 }
 
+// A count below the window's size transforms the first frames only (the effect itself always
+// passes 0, the whole window): a pair, (a + b) / sqrt 2 and (b - a) / sqrt 2, and back.
+TEST_F(TemporalTransform, CountLimitsTheImagesTransformed) {
+    useFormat(kFloat);
+    std::vector<Frame> frames;
+    for (int t = 0; t < 4; ++t) frames.push_back(randomFrame(unsigned(400 + t)));
+    Plugin::FrameWindow window = makeWindow(frames);
+    const std::vector<Frame> stored = readWindow(window);
+    Plugin::temporalForward(call(), window, kLayers, 2);
+    std::vector<Frame> out = readWindow(window);
+    EXPECT_EQ(out[2], stored[2]);
+    EXPECT_EQ(out[3], stored[3]);
+    const double tolerance = errorBound(1, 0, kFloat.epsilon);
+    for (size_t i = 0; i < out[0][0].size(); i += 4) {
+        const double a = stored[0][0][i], b = stored[1][0][i];
+        ASSERT_NEAR(out[0][0][i], (a + b) / std::sqrt(2.0), tolerance) << i;
+        ASSERT_NEAR(out[1][0][i], (b - a) / std::sqrt(2.0), tolerance) << i;
+    }
+    Plugin::temporalInverse(call(), window, kLayers, 2);
+    out = readWindow(window);
+    for (int t = 0; t < 4; ++t)
+        for (size_t i = 0; i < out[size_t(t)][0].size(); ++i)
+            ASSERT_NEAR(out[size_t(t)][0][i], stored[size_t(t)][0][i],
+                        errorBound(1, 1, kFloat.epsilon));
+    releaseWindow(window);
+}
+
 }  // namespace
