@@ -109,8 +109,8 @@ CLI::App* addDenoise(CLI::App& app, CommandLine& line) {
         ->group("Measurement");
     command
         ->add_flag("--stats", o.stats,
-                   "print frames per second and the shares of decoding, rendering and "
-                   "encoding")
+                   "print frames per second, the render's share of the time, and how much "
+                   "of the decoding and encoding ran beside it")
         ->group("Measurement");
     addAnalysis(*command, o.analysis);
     command
