@@ -46,39 +46,24 @@ std::optional<Rect> flatBox(const Picture& clean, double lo, double hi) {
     return std::nullopt;
 }
 
-// The noise of one channel in a box, row by row.
-std::vector<std::vector<double>> noiseRows(const Picture& noisy, const Picture& clean, Rect r,
-                                           int channel) {
-    std::vector<std::vector<double>> rows;
-    for (int y = r.y; y < r.y + r.h; ++y) {
-        rows.emplace_back();
-        for (int x = r.x; x < r.x + r.w; ++x)
-            rows.back().push_back(pixel(noisy, x, y)[channel] - pixel(clean, x, y)[channel]);
-    }
-    return rows;
-}
-
-// Lag-1 horizontal autocorrelation about the mean, and the variance.
-std::pair<double, double> correlationAndVariance(const std::vector<std::vector<double>>& rows) {
-    double sum = 0, count = 0;
-    for (const auto& row : rows)
-        for (double v : row) sum += v, ++count;
-    const double mean = sum / count;
-    double products = 0, squares = 0, pairs = 0;
-    for (const auto& row : rows)
-        for (size_t i = 0; i < row.size(); ++i) {
-            squares += (row[i] - mean) * (row[i] - mean);
-            if (i + 1 < row.size()) products += (row[i] - mean) * (row[i + 1] - mean), ++pairs;
+// Lag-1 horizontal autocorrelation about the mean, and the variance, of one channel's noise
+// in a box.
+std::pair<double, double> noiseStats(const Picture& noisy, const Picture& clean, Rect r,
+                                     int channel) {
+    auto noise = [&](int x, int y) {
+        return pixel(noisy, x, y)[channel] - pixel(clean, x, y)[channel];
+    };
+    double sum = 0;
+    for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x) sum += noise(x, y);
+    const double mean = sum / (r.w * r.h);
+    double products = 0, squares = 0;
+    for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x) {
+            squares += (noise(x, y) - mean) * (noise(x, y) - mean);
+            if (x + 1 < r.x + r.w) products += (noise(x, y) - mean) * (noise(x + 1, y) - mean);
         }
-    return {(products / pairs) / (squares / count), squares / count};
-}
-
-double noiseCorrelation(const Picture& noisy, const Picture& clean, Rect r, int channel) {
-    return correlationAndVariance(noiseRows(noisy, clean, r, channel)).first;
-}
-
-double noiseVariance(const Picture& noisy, const Picture& clean, Rect r, int channel) {
-    return correlationAndVariance(noiseRows(noisy, clean, r, channel)).second;
+    return {(products / (r.h * (r.w - 1))) / (squares / (r.w * r.h)), squares / (r.w * r.h)};
 }
 
 // The sRGB decoding curve (IEC 61966-2-1).
@@ -134,7 +119,7 @@ TEST(ClipNoise, IsCorrelatedBetweenNeighbours) {
         const auto box = flatBox(clip->clean[0], 0.2, 0.8);
         ASSERT_TRUE(box);
         for (int c = 0; c < 3; ++c) {
-            const double r = noiseCorrelation(clip->noisy[0], clip->clean[0], *box, c);
+            const double r = noiseStats(clip->noisy[0], clip->clean[0], *box, c).first;
             EXPECT_GT(r, lowest) << "channel " << c;
             EXPECT_LT(r, highest) << "channel " << c;
         }
@@ -240,10 +225,10 @@ TEST(ClipNoise, EncodingKeepsSizeAndOrderAndSmoothsFlatAreas) {
         const Picture before = lumaOnly(plain.noisy[f]), after = lumaOnly(heavy.noisy[f]);
         const auto box = flatBox(clean, 0.2, 0.8);
         ASSERT_TRUE(box);
-        EXPECT_LT(noiseVariance(after, clean, *box, 0),
-                  0.5 * noiseVariance(before, clean, *box, 0));
-        EXPECT_GT(noiseCorrelation(after, clean, *box, 0),
-                  noiseCorrelation(before, clean, *box, 0) + 0.2);
+        const auto [correlationBefore, varianceBefore] = noiseStats(before, clean, *box, 0);
+        const auto [correlationAfter, varianceAfter] = noiseStats(after, clean, *box, 0);
+        EXPECT_LT(varianceAfter, 0.5 * varianceBefore);
+        EXPECT_GT(correlationAfter, correlationBefore + 0.2);
     }
 }
 
@@ -337,11 +322,13 @@ TEST(ClipScene, PanMovesBySubPixelSteps) {
 // ripple, a weave and an edge of colour alone (same luma) do not.
 TEST(ClipIsFlat, PassesShadingAndRejectsEdgesAndTexture) {
     Picture p{64, 64, std::vector<float>(64 * 64 * 4, 1.0f)};
-    auto each = [&](Picture& q, auto change) {
+    auto changed = [&](auto change) {
+        Picture q = p;
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x) change(&q.rgba[(size_t(y) * 64 + x) * 4], x, y);
+        return q;
     };
-    each(p, [](float* px, int x, int y) {
+    p = changed([](float* px, int x, int y) {
         const float v = 0.2f + 0.004f * x + 0.002f * y;  // a sky's gradient
         px[0] = v, px[1] = 0.9f * v, px[2] = 1.1f * v;
     });
@@ -349,22 +336,21 @@ TEST(ClipIsFlat, PassesShadingAndRejectsEdgesAndTexture) {
     EXPECT_FALSE(isFlat(p, 1, 0, 64, 64)) << "reaches outside the picture";
     EXPECT_FALSE(isFlat(p, -1, 0, 32, 32)) << "starts outside the picture";
 
-    Picture edge = p, ripple = p, weave = p, colour = p;
-    each(edge, [](float* px, int x, int) { px[1] += x >= 32 ? 0.05f : 0.0f; });
+    const Picture edge = changed([](float* px, int x, int) { px[1] += x >= 32 ? 0.05f : 0.0f; });
     EXPECT_FALSE(isFlat(edge, 0, 0, 64, 64));
     EXPECT_TRUE(isFlat(edge, 34, 0, 30, 64)) << "beside the edge";
-    each(ripple, [](float* px, int x, int) {  // +-0.04: steps below 0.008, but no plane
+    // A ripple of +-0.04 (steps below 0.008, but no plane), a weave, and an edge of colour
+    // alone (less red, more green, the same luma).
+    const Picture ripple = changed([](float* px, int x, int) {
         for (int c = 0; c < 3; ++c) px[c] += 0.04f * float(std::sin(2 * std::numbers::pi * x / 32));
     });
-    EXPECT_FALSE(isFlat(ripple, 0, 0, 64, 64));
-    each(weave, [](float* px, int x, int y) {
+    const Picture weave = changed([](float* px, int x, int y) {
         for (int c = 0; c < 3; ++c) px[c] += (x / 2 + y / 2) % 2 ? 0.02f : -0.02f;
     });
-    EXPECT_FALSE(isFlat(weave, 0, 0, 64, 64));
-    each(colour, [](float* px, int x, int) {  // less red, more green, the same luma
+    const Picture colour = changed([](float* px, int x, int) {
         if (x >= 32) px[0] -= 0.7152f * 0.1f / 0.2126f, px[1] += 0.1f;
     });
-    EXPECT_FALSE(isFlat(colour, 0, 0, 64, 64));
+    for (const Picture* q : {&ripple, &weave, &colour}) EXPECT_FALSE(isFlat(*q, 0, 0, 64, 64));
 }
 
 }  // namespace

@@ -103,19 +103,6 @@ TEST(GpuSetUp, EveryMessageLeavesTheHostStateAsItWas) {
     }
     EXPECT_EQ(host.renderFrame(0), 1);
     expectHostStateRestored(host);
-
-    // Orthographic over (0..24, 0..16) and identity model-view, column-major.
-    const RenderContext& rc = host.renderContext();
-    EXPECT_EQ(rc.valid, 1u);
-    EXPECT_EQ(rc.width, 24);
-    EXPECT_EQ(rc.height, 16);
-    const float projection[16] = {2.0f / 24, 0, 0,  0, 0,  2.0f / 16, 0, 0,
-                                  0,         0, -1, 0, -1, -1,        0, 1};
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_FLOAT_EQ(rc.projection[i], projection[i]) << i;
-        EXPECT_EQ(rc.modelView[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
-    }
-    EXPECT_NE(rc.source->texture, rc.destination->texture);
 }
 
 TEST(GpuSetUp, StateCheckNamesWhatACallLeftWrong) {

@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "media/image_file.h"
 #include "media/image_header_check.h"
 #include "media/media_error.h"
 #include "media/media_reader.h"
+#include "media_files.h"
 
 namespace {
 
@@ -59,30 +61,21 @@ bool refused(const Bytes& bytes) {
     }
 }
 
+// A single-part header of attributes (name, claimed size, bytes present), ended or not.
+Bytes exr(std::initializer_list<std::tuple<const char*, uint32_t, size_t>> attributes, bool ended) {
+    Bytes out = exrStart(0);
+    for (const auto& [name, claimed, real] : attributes) appendAttribute(out, name, claimed, real);
+    if (ended) out.push_back(0);
+    return out;
+}
+
 TEST(ImageHeaderCheck, ExrAttributeSizesMustFitTheFile) {
-    Bytes sound = exrStart(0);
-    appendAttribute(sound, "channels", 18, 18);
-    appendAttribute(sound, "comment", 0, 0);
-    sound.push_back(0);
-    EXPECT_FALSE(refused(sound));
-
-    Bytes huge = exrStart(0);
-    appendAttribute(huge, "channels", 18, 18);
-    appendAttribute(huge, "junk", 0x7fff0000u, 4);
-    huge.push_back(0);
-    EXPECT_TRUE(refused(huge));
-
-    Bytes negative = exrStart(0);
-    appendAttribute(negative, "junk", 0xfffffff0u, 4);
-    EXPECT_TRUE(refused(negative));
-
+    EXPECT_FALSE(refused(exr({{"channels", 18, 18}, {"comment", 0, 0}}, true)));
+    EXPECT_TRUE(refused(exr({{"channels", 18, 18}, {"junk", 0x7fff0000u, 4}}, true)));
+    EXPECT_TRUE(refused(exr({{"junk", 0xfffffff0u, 4}}, false)));  // negative
     // One byte more than the file holds after the size field.
-    Bytes justPast = exrStart(0);
-    appendAttribute(justPast, "junk", 5, 4);
-    EXPECT_TRUE(refused(justPast));
-    Bytes exact = exrStart(0);
-    appendAttribute(exact, "junk", 4, 4);
-    EXPECT_FALSE(refused(exact));
+    EXPECT_TRUE(refused(exr({{"junk", 5, 4}}, false)));
+    EXPECT_FALSE(refused(exr({{"junk", 4, 4}}, false)));
 }
 
 // OpenEXR reads channel lists up to their empty name and fixed-size values by their type,
@@ -160,33 +153,17 @@ TEST(ImageHeaderCheck, DpxUserDataMustFitTheFileInEitherByteOrder) {
 }
 
 TEST(ImageHeaderCheck, TheReaderRefusesADamagedExrAtOnceAndReadsASoundOne) {
-    const fs::path dir = fs::temp_directory_path() / "ruvovav_header_check";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const fs::path sound = dir / "sound.exr";
-    Picture picture;
-    picture.width = 4;
-    picture.height = 2;
-    picture.rgba.assign(4 * 2 * 4, 0.5f);
-    writeImageFile(sound, picture, {.type = SampleType::Half, .premultiplied = true}, true, true);
-    EXPECT_EQ(MediaReader::open(sound)->info().width, 4);
-
-    // The first attribute's size field follows its two names; make it claim a gigabyte.
-    Bytes bytes(fs::file_size(sound));
-    std::ifstream(sound, std::ios::binary)
-        .read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    size_t at = 8;
-    for (int names = 0; names < 2; ++names)
-        at += std::strlen(reinterpret_cast<const char*>(&bytes[at])) + 1;
-    const uint32_t gigabyte = 1u << 30;
-    std::memcpy(&bytes[at], &gigabyte, 4);
-    const fs::path damaged = dir / "damaged.exr";
-    std::ofstream(damaged, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    const media_files::TempFolder dir;
+    Picture picture{4, 2, std::vector<float>(4 * 2 * 4, 0.5f)};
+    writeImageFile(dir / "sound.exr", picture, {.type = SampleType::Half, .premultiplied = true},
+                   true, true);
+    EXPECT_EQ(MediaReader::open(dir / "sound.exr")->info().width, 4);
 
     // Another extension changes nothing: the libraries recognise the file by its content.
-    fs::copy_file(damaged, dir / "damaged.png");
-    for (const fs::path& file : {damaged, dir / "damaged.png"}) {
+    const Bytes damaged = exr({{"junk", 1u << 30, 8}}, true);
+    for (const fs::path& file : {dir / "damaged.exr", dir / "damaged.png"}) {
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(damaged.data()), std::streamsize(damaged.size()));
         try {
             MediaReader::open(file);
             ADD_FAILURE() << file << " was opened";
@@ -194,7 +171,6 @@ TEST(ImageHeaderCheck, TheReaderRefusesADamagedExrAtOnceAndReadsASoundOne) {
             EXPECT_NE(std::string(e.what()).find("damaged header"), std::string::npos) << e.what();
         }
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

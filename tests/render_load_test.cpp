@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -36,19 +37,17 @@ Frame movingFrame(int index) {
     return f;
 }
 
-struct LiveObjects {
-    int textures = 0, buffers = 0, vertexArrays = 0, programs = 0, framebuffers = 0;
-    bool operator==(const LiveObjects&) const = default;
-};
+// Textures, buffers, vertex arrays, programs and framebuffers alive.
+using LiveObjects = std::array<int, 5>;
 
 LiveObjects countLiveObjects() {
-    LiveObjects live;
+    LiveObjects live{};
     for (GLuint name = 1; name <= kNamesProbed; ++name) {
-        live.textures += glIsTexture(name) ? 1 : 0;
-        live.buffers += glIsBuffer(name) ? 1 : 0;
-        live.vertexArrays += glIsVertexArray(name) ? 1 : 0;
-        live.programs += glIsProgram(name) ? 1 : 0;
-        live.framebuffers += glIsFramebuffer(name) ? 1 : 0;
+        live[0] += glIsTexture(name) ? 1 : 0;
+        live[1] += glIsBuffer(name) ? 1 : 0;
+        live[2] += glIsVertexArray(name) ? 1 : 0;
+        live[3] += glIsProgram(name) ? 1 : 0;
+        live[4] += glIsFramebuffer(name) ? 1 : 0;
     }
     return live;
 }
@@ -98,17 +97,13 @@ TEST(RenderLoad, HundredsOfRendersWithFailuresLeakNothing) {
     }
     host.gl()->context().makeCurrent();
     const LiveObjects atEnd = countLiveObjects();
-    EXPECT_EQ(atEnd.textures, afterWarmUp.textures);
-    EXPECT_EQ(atEnd.buffers, afterWarmUp.buffers);
-    EXPECT_EQ(atEnd.vertexArrays, afterWarmUp.vertexArrays);
-    EXPECT_EQ(atEnd.programs, afterWarmUp.programs);
-    EXPECT_EQ(atEnd.framebuffers, afterWarmUp.framebuffers);
+    EXPECT_EQ(atEnd, afterWarmUp) << "textures, buffers, vertex arrays, programs, framebuffers";
     EXPECT_EQ(host.gl()->objects().buffersOutstanding(), 0);
     const long growth = residentKilobytes() - memoryAfterWarmUp;
     std::printf(
         "%d renders: %d textures, %d programs alive; resident memory grew %ld kB "
         "after the first %d\n",
-        kRenders, atEnd.textures, atEnd.programs, growth, kWarmUp);
+        kRenders, atEnd[0], atEnd[3], growth, kWarmUp);
 #if defined(__SANITIZE_ADDRESS__)
     // The address sanitizer holds freed memory in quarantine, so the resident size grows by
     // design there; its leak checker covers that build instead.

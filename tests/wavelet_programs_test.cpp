@@ -79,10 +79,8 @@ TEST(WaveletFilters, AreOrthonormalWithVanishingMoments) {
     }
 }
 
-TEST(WaveletFilters, HaarAndDaubechies4MatchTheirClosedForms) {
-    const WaveletFilter haar = Plugin::haarFilter();
-    EXPECT_NEAR(haar.lo[0], 0.7071067812, 5e-11);
-    EXPECT_NEAR(haar.hi[1], -0.7071067812, 5e-11);
+// The properties leave Haar one solution, but Daubechies 4 also its time-reversed twin.
+TEST(WaveletFilters, Daubechies4MatchesItsClosedForm) {
     const WaveletFilter d4 = Plugin::daubechies4Filter();
     const double lo[] = {0.4829629131, 0.8365163037, 0.2241438680, -0.1294095226};
     for (int k = 0; k < 4; ++k) EXPECT_NEAR(d4.lo[k], lo[k], 5e-11) << k;
