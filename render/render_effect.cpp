@@ -23,8 +23,9 @@
 namespace Plugin {
 namespace {
 
-// Every neighbour's motion is measured on a thread of its own, all at once, while the GL
-// warps the neighbours whose flow is done: the flows overlap each other and the warps.
+// Every neighbour's motion is measured off the GL thread while the GL warps the neighbours
+// whose flow is done. The flow runs one computation at a time (its workers share one
+// process-wide barrier), so the flows queue behind each other; the warps overlap them.
 void alignNeighbours(const HostCall& call, LoadedWindow& window, int currentIndex) {
     const FramePyramid& reference = window.frames[size_t(currentIndex)];
     std::vector<std::pair<size_t, std::future<TextureDataV4>>> flows;

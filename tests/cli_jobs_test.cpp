@@ -12,7 +12,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <CLI/CLI.hpp>
 
 #include <chrono>
 #include <cmath>
@@ -169,10 +168,7 @@ TEST_F(ToolJobs, NoFrameIsDecodedTwiceWhileTheWindowNeedsIt) {
     cli::AnalysisOptions analysis;
     analysis.box = "0,0,32,48";
     cli::EffectSettings settings;
-    CLI::App app;
-    settings.addOptions(app);
-    const char* argv[] = {"ruvovav", "--frames", "4"};
-    app.parse(3, argv);
+    settings.add("numberOfFrames", 2);  // the entry of four frames
     cli::ClipJob job =
         cli::startClipJob({RUVOVAV_MODULE_PATH, "auto"}, input.string(), analysis, settings);
     std::ostringstream boxes;
@@ -245,8 +241,18 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
         std::mt19937 generator(3);
         for (int i = 0; i < 4096; ++i) out.put(char(generator()));
     }
+    fs::copy_file(dir_ / "noise.mp4", dir_ / "noise.png");
     fs::copy_file(clip, dir_ / "truncated.mkv");
     fs::resize_file(dir_ / "truncated.mkv", fs::file_size(clip) / 2);
+    // Cut in half, with the index at the end (lost) and at the front (frames lost).
+    for (const std::string flags : {"", "-movflags +faststart "}) {
+        const fs::path mp4 = dir_ / (flags.empty() ? "cut.mp4" : "cutfast.mp4");
+        ASSERT_TRUE(
+            media_files::ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v 20 -c:v "
+                                "libx264 " +
+                                flags + mp4.string()));
+        fs::resize_file(mp4, fs::file_size(mp4) / 2);
+    }
     std::ofstream(dir_ / "huge.y4m") << "YUV4MPEG2 W20000 H20000 F25:1 C444\nFRAME\n";
     std::ofstream(dir_ / "bad.json") << "{\"parameters\": {";
     std::ofstream(dir_ / "unknown.json") << "{\"parameters\": {\"noSuchParameter\": 1}}";
@@ -292,8 +298,14 @@ TEST_F(ToolJobs, RefusedJobsSayWhyInOneLineAndLeaveNothing) {
     };
     const Case cases[] = {
         // Input the reader refuses.
-        {{"denoise", at("missing.mkv"), "-o", out}, {}, "missing.mkv"},
+        {{"denoise", at("missing.mkv"), "-o", out},
+         {},
+         "cannot open '" + at("missing.mkv") + "': No such file or directory"},
+        {{"denoise", at("none_%04d.png"), "-o", out}, {}, "no file matches"},
         {{"denoise", at("noise.mp4"), "-o", out}, {}, "noise.mp4"},
+        {{"denoise", at("noise.png"), "-o", out}, {}, "noise.png"},
+        {{"denoise", at("cut.mp4"), "-o", out}, {}, "cut.mp4"},
+        {{"denoise", at("cutfast.mp4"), "-o", out}, {}, "cutfast.mp4"},
         {{"denoise", at("truncated.mkv"), "-o", out}, {}, "truncated.mkv"},
         {{"denoise", at("huge.y4m"), "-o", out}, {}, "huge.y4m"},
         {{"info", at("noise.mp4")}, {}, "noise.mp4"},
@@ -421,17 +433,7 @@ TEST_F(ToolJobs, SingleImagesWork) {
         ASSERT_TRUE(media_files::ffmpeg("-f lavfi -i testsrc2=s=48x32 -frames:v 1 " + format +
                                         " '" + (dir_ / name).string() + "'"));
     }
-    media::VideoInfo half;
-    half.width = 48;
-    half.height = 32;
-    half.frameCount = 1;
-    half.bitDepth = 16;
-    half.isFloat = true;
-    {
-        auto exr = media::MediaWriter::create(dir_ / "photo.exr", half, {});
-        exr->write(clipFrame(48, 32, 0, 3));
-        exr->finish();
-    }
+    media::writeStill(dir_ / "photo.exr", clipFrame(48, 32, 0, 3), false);  // half floats
     for (const std::string name : {"photo.png", "photo.dpx", "photo.exr"}) {
         const fs::path in = dir_ / name;
         const fs::path out = dir_ / ("clean" + in.extension().string());
@@ -456,16 +458,15 @@ TEST_F(ToolJobs, SingleImagesWork) {
     EXPECT_TRUE(temporaryFiles(dir_).empty());
 }
 
-// The clip's sound comes through the tool; --no-audio leaves it out; a --range chunk leaves
-// it out with a line saying so, unless --audio.
+// The clip's sound comes through the tool (copied unchanged, as media_io_test checks of the
+// writer); --no-audio leaves it out; a --range chunk leaves it out with a line saying so,
+// unless --audio.
 TEST_F(ToolJobs, SoundComesThroughUnlessLeftOut) {
     const fs::path clip = dir_ / "clip.mkv";
     ASSERT_TRUE(media_files::ffmpeg(
         "-f lavfi -i testsrc2=s=48x32:r=24 -f lavfi -i sine=r=48000 -t 0.25 -c:v ffv1 "
         "-c:a flac '" +
         clip.string() + "'"));
-    const std::string sound = media_files::output("ffmpeg -v error -i '" + clip.string() +
-                                                  "' -map 0:a -f s16le - | md5sum");
     struct Case {
         std::vector<std::string> flags;
         bool hasSound;
@@ -489,11 +490,6 @@ TEST_F(ToolJobs, SoundComesThroughUnlessLeftOut) {
         for (const std::string& line : run.errorLines)
             told |= line.find("--audio") != std::string::npos;
         EXPECT_EQ(told, c.toldSo) << label;
-        if (c.flags.empty()) {
-            EXPECT_EQ(media_files::output("ffmpeg -v error -i '" + out.string() +
-                                          "' -map 0:a -f s16le - | md5sum"),
-                      sound);
-        }
     }
 }
 

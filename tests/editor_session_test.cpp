@@ -13,6 +13,7 @@
 #include "editor_core/gl_thread.h"
 #include "editor_core/module_location.h"
 #include "editor_core/session_settings.h"
+#include "media_files.h"
 
 namespace ruvovav::editor {
 namespace {
@@ -50,58 +51,25 @@ double valueOf(const std::vector<cli::ParameterSetting>& settings, const std::st
     return -1;
 }
 
-class TempFile {
-public:
-    explicit TempFile(const std::string& text)
-        : path_(std::filesystem::temp_directory_path() /
-                ("ruvovav_profile_" + std::to_string(getpid()) + ".json")) {
-        std::ofstream(path_) << text;
-    }
-    ~TempFile() { std::filesystem::remove(path_); }
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
+// A profile in a file of its own, for the length of a test.
+struct ProfileFile {
+    media_files::TempFolder folder;
+    explicit ProfileFile(const std::string& text) { std::ofstream(path()) << text; }
+    std::string path() const { return (folder / "profile.json").string(); }
 };
 
-TEST(SessionSettings, StartsAsTheToolStartsAClip) {
+// Without a profile, as the tool starts a clip; settings left unset keep it, others override.
+TEST(SessionSettings, StartAsTheToolStartsAClipAndTakeOverrides) {
     kestrel::ParameterStore store = declaredStore();
     const StartedSettings started = startSettings(store, "");
     EXPECT_EQ(started.frames, 4);  // the tool's default for a clip
     EXPECT_FALSE(started.analysed);
     EXPECT_EQ(valueOf(started.adjustable, "useOpticalFlowTracking"), 1);
     EXPECT_EQ(started.adjustable.size(), 2u + 3u + 10u);
-}
-
-TEST(SessionSettings, TakesTheProfilesValues) {
-    kestrel::ParameterStore store = declaredStore();
-    const TempFile profile(R"({"parameters": {"numberOfFrames": 3, "useOpticalFlowTracking": false,
-                                             "Channel:Y:NoiseRemoval": 30}})");
-    const StartedSettings started = startSettings(store, profile.path());
-    EXPECT_EQ(started.frames, 8);
-    EXPECT_TRUE(started.analysed);
-    EXPECT_EQ(valueOf(started.adjustable, "useOpticalFlowTracking"), 0);
-    EXPECT_EQ(valueOf(started.adjustable, "Channel:Y:NoiseRemoval"), 30);
-}
-
-TEST(SessionSettings, RefusesAProfileItCannotUse) {
-    kestrel::ParameterStore store = declaredStore();
-    EXPECT_THROW(startSettings(store, "/nonexistent/profile.json"), cli::UsageError);
-}
-
-TEST(SessionSettings, UnsetSettingsKeepTheProfile) {
-    kestrel::ParameterStore store = declaredStore();
-    const StartedSettings started = startSettings(store, "");
-    const auto adjusted = adjustedSettings(started, {}, store);
-    for (size_t i = 0; i < adjusted.size(); ++i) {
-        EXPECT_EQ(adjusted[i].value, started.adjustable[i].value) << adjusted[i].id;
-    }
+    const auto unset = adjustedSettings(started, {}, store);
+    for (size_t i = 0; i < unset.size(); ++i)
+        EXPECT_EQ(unset[i].value, started.adjustable[i].value) << unset[i].id;
     EXPECT_EQ(windowFrames(started, {}), 4);
-}
-
-TEST(SessionSettings, OverridesTheWindowAndTracking) {
-    kestrel::ParameterStore store = declaredStore();
-    const StartedSettings started = startSettings(store, "");
     const auto adjusted = adjustedSettings(started, {.frames = 8, .tracking = false}, store);
     EXPECT_EQ(valueOf(adjusted, "numberOfFrames"), 3);  // the entry of 8 frames
     EXPECT_EQ(valueOf(adjusted, "useOpticalFlowTracking"), 0);
@@ -109,9 +77,23 @@ TEST(SessionSettings, OverridesTheWindowAndTracking) {
     EXPECT_EQ(windowFrames(started, {.frames = 3}), 4);  // not a window length: the profile's
 }
 
+TEST(SessionSettings, TakeTheProfilesValuesOrRefuseItWhenUnusable) {
+    kestrel::ParameterStore store = declaredStore();
+    const ProfileFile profile(
+        R"({"parameters": {"numberOfFrames": 3, "useOpticalFlowTracking": false,
+                                             "Channel:Y:NoiseRemoval": 30}})");
+    const StartedSettings started = startSettings(store, profile.path());
+    EXPECT_EQ(started.frames, 8);
+    EXPECT_TRUE(started.analysed);
+    EXPECT_EQ(valueOf(started.adjustable, "useOpticalFlowTracking"), 0);
+    EXPECT_EQ(valueOf(started.adjustable, "Channel:Y:NoiseRemoval"), 30);
+    EXPECT_EQ(windowFrames(started, {.frames = 3}), 8);  // not a window length: the profile's
+    EXPECT_THROW(startSettings(store, "/nonexistent/profile.json"), cli::UsageError);
+}
+
 TEST(SessionSettings, StrengthScalesEveryRemovalAmountWithinItsRange) {
     kestrel::ParameterStore store = declaredStore();
-    const TempFile profile(R"({"parameters": {"Channel:U:NoiseRemoval": 30,
+    const ProfileFile profile(R"({"parameters": {"Channel:U:NoiseRemoval": 30,
                                              "Frequency:L4:NoiseRemoval": 45}})");
     const StartedSettings started = startSettings(store, profile.path());
     const auto doubled = adjustedSettings(started, {.strength = 2.0}, store);
@@ -127,23 +109,16 @@ TEST(SessionSettings, StrengthScalesEveryRemovalAmountWithinItsRange) {
 // The GL thread's queue on its own, with plain tasks (no GL): one thread runs every task, in
 // turn. That it ends with its last holder is checked by the frei0r and GStreamer tests.
 
-TEST(GlThread, RunsEveryTaskOnOneOtherThread) {
+TEST(GlThread, RunsEveryTaskOnOneOtherThreadAndHandsBackWhatItThrows) {
     const std::shared_ptr<GlThread> thread = GlThread::shared();
     std::thread::id first, second;
     thread->run([&] { first = std::this_thread::get_id(); });
+    EXPECT_THROW(thread->run([] { throw std::runtime_error("refused"); }), std::runtime_error);
     thread->run([&] { second = std::this_thread::get_id(); });
     EXPECT_NE(first, std::this_thread::get_id());
     EXPECT_EQ(first, second);
     EXPECT_EQ(GlThread::shared(), thread);
     EXPECT_TRUE(GlThread::running());  // its end is checked where the adapters end
-}
-
-TEST(GlThread, HandsBackWhatATaskThrows) {
-    const std::shared_ptr<GlThread> thread = GlThread::shared();
-    EXPECT_THROW(thread->run([] { throw std::runtime_error("refused"); }), std::runtime_error);
-    bool ran = false;
-    thread->run([&] { ran = true; });
-    EXPECT_TRUE(ran);
 }
 
 TEST(GlThread, RunsTasksFromManyThreadsOneAfterTheOther) {
@@ -161,20 +136,17 @@ TEST(GlThread, RunsTasksFromManyThreadsOneAfterTheOther) {
 
 // Where the adapters look for the effect module.
 
-TEST(ModuleLocation, LooksBesideItsOwnFile) {
+// Beside its own file (linked into this test program, that is the executable), unless the
+// environment names one; empty is as if unset.
+TEST(ModuleLocation, LooksBesideItsOwnFileOrWhereTheEnvironmentSays) {
     unsetenv(kModuleVariable);
-    // Linked into this test program: its own file is the executable.
     const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
     EXPECT_EQ(ownBinaryPath(), self);
     EXPECT_EQ(effectModulePath(), self.parent_path() / "Ruvovav.kspl");
-}
-
-TEST(ModuleLocation, TakesTheModuleNamedByTheEnvironment) {
     setenv(kModuleVariable, "/opt/effects/Ruvovav.kspl", 1);
     EXPECT_EQ(effectModulePath(), "/opt/effects/Ruvovav.kspl");
-    setenv(kModuleVariable, "", 1);  // empty: as if unset
-    EXPECT_EQ(effectModulePath().filename(), "Ruvovav.kspl");
-    EXPECT_EQ(effectModulePath().parent_path(), ownBinaryPath().parent_path());
+    setenv(kModuleVariable, "", 1);
+    EXPECT_EQ(effectModulePath(), self.parent_path() / "Ruvovav.kspl");
     unsetenv(kModuleVariable);
 }
 

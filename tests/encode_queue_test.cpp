@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -19,33 +19,6 @@ media::Picture numbered(int64_t n) {
     return picture;
 }
 
-// A sink that holds every picture until released, so a test sees the queue fill up.
-class GatedSink {
-public:
-    void operator()(const media::Picture& picture) {
-        std::unique_lock lock(mutex_);
-        opened_.wait(lock, [this] { return open_; });
-        encoded_.push_back(picture.time);
-    }
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        opened_.notify_all();
-    }
-    std::vector<int64_t> encoded() {
-        std::lock_guard lock(mutex_);
-        return encoded_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    bool open_ = false;
-    std::vector<int64_t> encoded_;
-};
-
 TEST(EncodeQueue, EncodesEveryPictureOnceInOrder) {
     std::vector<int64_t> encoded;  // touched by the encoder's thread only until close()
     EncodeQueue queue([&](const media::Picture& p) { encoded.push_back(p.time); }, 2);
@@ -56,8 +29,18 @@ TEST(EncodeQueue, EncodesEveryPictureOnceInOrder) {
 }
 
 TEST(EncodeQueue, TheRenderWaitsOnlyWhenTheQueueIsFull) {
-    GatedSink sink;
-    EncodeQueue queue([&](const media::Picture& p) { sink(p); }, 2);
+    // A sink that holds every picture until the gate opens, so that the queue fills up.
+    std::promise<void> gate;
+    const std::shared_future<void> open = gate.get_future().share();
+    std::mutex mutex;
+    std::vector<int64_t> encoded;
+    EncodeQueue queue(
+        [&](const media::Picture& p) {
+            open.wait();
+            const std::lock_guard lock(mutex);
+            encoded.push_back(p.time);
+        },
+        2);
     // One picture in the blocked sink and two waiting: three pushes return at once.
     for (int64_t n = 0; n < 3; ++n) queue.push(numbered(n));
     std::atomic<bool> fourthQueued = false;
@@ -67,10 +50,10 @@ TEST(EncodeQueue, TheRenderWaitsOnlyWhenTheQueueIsFull) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(fourthQueued) << "a fourth picture waits for room";
-    sink.open();
+    gate.set_value();
     producer.join();
     queue.close();
-    EXPECT_EQ(sink.encoded(), (std::vector<int64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(encoded, (std::vector<int64_t>{0, 1, 2, 3}));
     EXPECT_GT(queue.waitSeconds(), 0.0);
 }
 

@@ -53,15 +53,12 @@ private:
     fs::path path_;
 };
 
-inline bool haveFfmpeg() {
-    if (std::system("ffmpeg -version > /dev/null 2>&1") == 0) return true;
-    ADD_FAILURE() << "these tests need the ffmpeg command-line tool (Debian package ffmpeg)";
-    return false;
-}
-
 // Runs the ffmpeg command-line tool; its absence is a failure, never a silent skip.
 inline bool ffmpeg(const std::string& arguments) {
-    if (!haveFfmpeg()) return false;
+    if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) {
+        ADD_FAILURE() << "these tests need the ffmpeg command-line tool (Debian package ffmpeg)";
+        return false;
+    }
     const std::string command = "ffmpeg -v error -nostdin -y " + arguments;
     const int status = std::system(command.c_str());
     if (status != 0) ADD_FAILURE() << "failed: " << command;

@@ -1,5 +1,6 @@
 // Reading and writing video files and image sequences: round trips through our writer and
-// reader, files made by the independent ffmpeg tool, frame-accurate random access, errors;
+// reader, files made by the independent ffmpeg tool, frame-accurate random access, errors
+// (inputs the reader refuses are among the tool's refused jobs, cli_jobs_test);
 // and outputs a user can trust: single images at the source's depth, files that appear under
 // their name only when complete, and a full disk that leaves nothing behind; and what travels
 // beside the pictures: sound (copied where the container takes its codec, re-encoded where it
@@ -15,11 +16,6 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/display.h>
-}
 
 #include "media/media_error.h"
 #include "media/media_reader.h"
@@ -87,8 +83,18 @@ std::string errorOf(F&& action) {
     return "(no MediaError)";
 }
 
-VideoInfo sourceInfo(int bitDepth, bool alpha, bool isFloat = false) {
+// Letters and digits only, as a test case's name.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char ch : text)
+        if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
+    return name;
+}
+
+// 64 x 48 at 24000/1001 per second; `frames` 0: not known beforehand.
+VideoInfo sourceInfo(int bitDepth, bool alpha, bool isFloat = false, int64_t frames = 0) {
     VideoInfo info;
+    info.frameCount = frames;
     info.width = 64;
     info.height = 48;
     info.rateNum = 24000;
@@ -111,10 +117,6 @@ struct RoundTrip {
     double minPsnr;
     float minAlpha = 0;  // pixels below this alpha are not compared
 };
-
-void PrintTo(const RoundTrip& c, std::ostream* os) {
-    *os << c.output << " " << c.codec;
-}
 
 class RoundTripTest : public testing::TestWithParam<RoundTrip> {};
 
@@ -180,12 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{"tif/f%03d.tif", "", 16, false, false, false, 16, kExact16, 0},
                     RoundTrip{"dpx/%04d.dpx", "", 16, false, true, true, 16, kExact16, 0},
                     RoundTrip{"exr/%d.exr", "", 16, true, true, true, 16, 2.0 / 1024, 0, 0.25f}),
-    [](const testing::TestParamInfo<RoundTrip>& info) {
-        std::string name;
-        for (char ch : info.param.output + info.param.codec)
-            if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.output + info.param.codec); });
 
 // The expected colour 0x804020 is the one given to ffmpeg, whatever path it took through YUV.
 void expectSolidColour(const fs::path& input, const std::string& codec, float tolerance) {
@@ -213,47 +210,45 @@ const std::string kColour = "-f lavfi -i color=c=0x804020:s=64x48:r=24,format=rg
 // the wrong range or matrix would be 7/255 or more off; 10-bit ProRes is four times finer.
 TEST(ReadsFfmpegOutput, SolidColourThroughEachCodec) {
     TempFolder folder;
-    const auto h264 = folder / "limited.mp4";
-    ASSERT_TRUE(ffmpeg(kColour + "-c:v libx264 -pix_fmt yuv420p " + h264.string()));
-    expectSolidColour(h264, "h264", 3.5f / 255);
-
-    const auto full709 = folder / "full709.mkv";
-    ASSERT_TRUE(ffmpeg(kColour +
-                       "-vf scale=out_color_matrix=bt709:out_range=full,format=yuv420p"
-                       " -colorspace bt709 -color_range pc -c:v libx264 " +
-                       full709.string()));
-    expectSolidColour(full709, "h264", 3.5f / 255);
-
-    const auto prores = folder / "prores.mov";
-    ASSERT_TRUE(
-        ffmpeg(kColour + "-c:v prores_ks -profile:v hq -pix_fmt yuv422p10le " + prores.string()));
-    expectSolidColour(prores, "prores", 1.5f / 255);
-
-    const auto y4m = folder / "raw.y4m";
-    ASSERT_TRUE(ffmpeg(kColour + "-pix_fmt yuv444p " + y4m.string()));
-    expectSolidColour(y4m, "rawvideo", 3.5f / 255);
-
-    // DNxHR's smallest frame is 256x120; its stream says BT.709, so the colour is made so.
-    const auto dnxhr = folder / "dnxhr.mov";
-    ASSERT_TRUE(
-        ffmpeg("-f lavfi -i color=c=0x804020:s=256x144:r=24,format=rgb24 -frames:v 3"
-               " -vf scale=out_color_matrix=bt709,format=yuv422p -c:v dnxhd"
-               " -profile:v dnxhr_hq " +
-               dnxhr.string()));
-    expectSolidColour(dnxhr, "dnxhd", 3.5f / 255);
+    struct Input {
+        std::string name, arguments, codec;
+        float tolerance;
+    };
+    const Input inputs[] = {
+        {"limited.mp4", kColour + "-c:v libx264 -pix_fmt yuv420p", "h264", 3.5f / 255},
+        {"full709.mkv",
+         kColour + "-vf scale=out_color_matrix=bt709:out_range=full,format=yuv420p"
+                   " -colorspace bt709 -color_range pc -c:v libx264",
+         "h264", 3.5f / 255},
+        {"prores.mov", kColour + "-c:v prores_ks -profile:v hq -pix_fmt yuv422p10le", "prores",
+         1.5f / 255},
+        {"raw.y4m", kColour + "-pix_fmt yuv444p", "rawvideo", 3.5f / 255},
+        // DNxHR's smallest frame is 256x120; its stream says BT.709, so the colour is made so.
+        {"dnxhr.mov",
+         "-f lavfi -i color=c=0x804020:s=256x144:r=24,format=rgb24 -frames:v 3"
+         " -vf scale=out_color_matrix=bt709,format=yuv422p -c:v dnxhd -profile:v dnxhr_hq",
+         "dnxhd", 3.5f / 255},
+    };
+    for (const Input& in : inputs) {
+        ASSERT_TRUE(ffmpeg(in.arguments + " " + (folder / in.name).string()));
+        expectSolidColour(folder / in.name, in.codec, in.tolerance);
+    }
 }
 
 // geq writes these 16-bit values straight into the planes; PNG keeps them exactly. The sequence
-// starts at 7: the reader must find its first number by itself.
-TEST(ReadsFfmpegOutput, SixteenBitPngSequenceExactly) {
+// starts at 7: the reader must find its first number by itself. A sequence stops at its first
+// gap, and one of its images read alone is a single image.
+TEST(ReadsSequences, SixteenBitPngsExactlyStoppingAtTheFirstGapOrAlone) {
     TempFolder folder;
     ASSERT_TRUE(
         ffmpeg("-f lavfi -i color=s=64x48:r=24,format=gbrp16le,geq=r=40000:g=1234:b=65535"
-               " -frames:v 2 -pix_fmt rgb48be -start_number 7 " +
+               " -frames:v 3 -pix_fmt rgb48be -start_number 7 " +
                (folder / "%04d.png").string()));
+    fs::rename(folder / "0009.png", folder / "0010.png");  // frames 7, 8, then a gap
     auto reader = MediaReader::open(folder / "%04d.png");
     EXPECT_EQ(reader->info().codec, "png");
     EXPECT_EQ(reader->info().bitDepth, 16);
+    EXPECT_FALSE(reader->info().hasAlpha);
     EXPECT_EQ(reader->info().frameCount, 2);
     EXPECT_EQ(reader->info().rateNum, 25);  // sequences carry no rate of their own
     Picture picture;
@@ -262,23 +257,10 @@ TEST(ReadsFfmpegOutput, SixteenBitPngSequenceExactly) {
     EXPECT_NEAR(picture.rgba[1], 1234 / 65535.0, 1e-7);
     EXPECT_EQ(picture.rgba[2], 1.0f);
     EXPECT_EQ(picture.rgba[3], 1.0f);
-}
-
-TEST(ReadsSequences, StopAtTheFirstGapAndReadSingleImages) {
-    TempFolder folder;
-    ASSERT_TRUE(
-        ffmpeg(kColour + "-pix_fmt rgb24 -start_number 3 " + (folder / "a_%d.png").string()));
-    fs::rename(folder / "a_5.png", folder / "a_6.png");  // frames 3, 4, then a gap
-    auto reader = MediaReader::open(folder / "a_%d.png");
-    EXPECT_EQ(reader->info().frameCount, 2);
-    EXPECT_EQ(reader->info().bitDepth, 8);
-    EXPECT_FALSE(reader->info().hasAlpha);
-
-    auto single = MediaReader::open(folder / "a_6.png");
+    auto single = MediaReader::open(folder / "0010.png");
     EXPECT_EQ(single->info().frameCount, 1);
-    Picture picture;
     ASSERT_TRUE(single->read(0, picture));
-    EXPECT_NEAR(picture.rgba[0], 128 / 255.0, 1e-6);
+    EXPECT_NEAR(picture.rgba[0], 40000 / 65535.0, 1e-7);
 }
 
 // Reads every frame in order, then jumps around and compares with what the sequential pass gave.
@@ -323,46 +305,9 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void readAll(const fs::path& input) {
-    auto reader = MediaReader::open(input);
-    Picture picture;
-    for (int64_t i = 0; reader->read(i, picture); ++i) {
-    }
-}
-
-TEST(ReadErrors, MissingJunkTruncatedAndAbsurdInputsThrowClearly) {
-    TempFolder folder;
-    EXPECT_EQ(errorOf([&] { readAll(folder / "none.mp4"); }),
-              "cannot open '" + (folder / "none.mp4").string() + "': No such file or directory");
-    EXPECT_NE(errorOf([&] { readAll(folder / "none_%04d.png"); }).find("no file matches"),
-              std::string::npos);
-
-    std::mt19937 random(7);
-    std::string junk(20000, '\0');
-    for (char& c : junk) c = char(random());
-    writeBytes(folder / "junk.mp4", junk);
-    EXPECT_NE(errorOf([&] { readAll(folder / "junk.mp4"); }), "(no MediaError)");
-    writeBytes(folder / "junk.png", junk);
-    EXPECT_NE(errorOf([&] { readAll(folder / "junk.png"); }), "(no MediaError)");
-
-    // Cut in half, with the index at the end (lost) and at the front (frames lost).
-    for (const std::string flags : {"", "-movflags +faststart "}) {
-        const auto mp4 = folder / "whole.mp4";
-        ASSERT_TRUE(ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v 20 -c:v libx264 " + flags +
-                           mp4.string()));
-        fs::resize_file(mp4, fs::file_size(mp4) / 2);
-        EXPECT_NE(errorOf([&] { readAll(mp4); }), "(no MediaError)") << flags;
-    }
-
-    writeBytes(folder / "huge.y4m", "YUV4MPEG2 W20000 H20000 F25:1 C444\nFRAME\n");
-    EXPECT_NE(errorOf([&] { readAll(folder / "huge.y4m"); }).find("huge.y4m"), std::string::npos);
-}
-
 TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     TempFolder folder;
     const VideoInfo source = sourceInfo(8, false);
-    EXPECT_NE(errorOf([&] { MediaWriter::create(folder / "out.xyz", source, {}); }).find(".xyz"),
-              std::string::npos);
     VideoInfo twoFrames = source;
     twoFrames.frameCount = 2;  // a single image takes one; the line says how to name a sequence
     const std::string refusal =
@@ -410,26 +355,6 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     EXPECT_FALSE(fs::exists(folder / "a.mp4"));
 }
 
-TEST(WriteErrors, AbandonedOrUnfinishedOutputLeavesNothing) {
-    TempFolder folder;
-    const VideoInfo source = sourceInfo(16, true);
-    for (const std::string name : {"a.mkv", "a.mov", "a.mp4", "seq_%04d.exr", "seq_%04d.png"}) {
-        auto writer = MediaWriter::create(folder / name, source, {});
-        writer->write(pattern(64, 48, 0, true, 65535));
-        writer->write(pattern(64, 48, 1, true, 65535));
-        writer->abandon();
-        EXPECT_TRUE(folder.names().empty()) << name;
-        {
-            auto dropped = MediaWriter::create(folder / name, source, {});
-            dropped->write(pattern(64, 48, 0, true, 65535));
-        }
-        EXPECT_TRUE(folder.names().empty()) << name << " without finish()";
-    }
-    auto writer = MediaWriter::create(folder / "a.mkv", source, {});
-    EXPECT_NE(errorOf([&] { writer->write(pattern(32, 48, 0, true, 65535)); }).find("32x48"),
-              std::string::npos);
-}
-
 // Random values: they compress badly, so a few frames fill a small limit.
 Picture noise(int width, int height, unsigned seed) {
     Picture p{width, height, std::vector<float>(size_t(width) * height * 4)};
@@ -437,12 +362,6 @@ Picture noise(int width, int height, unsigned seed) {
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
     for (size_t i = 0; i < p.rgba.size(); ++i) p.rgba[i] = i % 4 == 3 ? 1.0f : value(random);
     return p;
-}
-
-VideoInfo stillSource(int bitDepth, bool isFloat, bool alpha) {
-    VideoInfo info = sourceInfo(bitDepth, alpha, isFloat);
-    info.frameCount = 1;
-    return info;
 }
 
 struct Still {
@@ -456,10 +375,6 @@ struct Still {
     float maxError;   // > 0: kept up to this; 0: lossy, judged by PSNR
 };
 
-void PrintTo(const Still& s, std::ostream* os) {
-    *os << s.name << " from " << s.sourceDepth << (s.sourceFloat ? "-bit float" : "-bit");
-}
-
 class SingleImage : public testing::TestWithParam<Still> {};
 
 // The image keeps the source's depth where the type can hold it: 8 stays 8, 10-bit DPX stays
@@ -470,7 +385,7 @@ TEST_P(SingleImage, KeepsTheSourceDepthAndItsValues) {
     TempFolder folder;
     const Picture picture = pattern(64, 48, 0, s.alpha, s.levels);
     auto writer = MediaWriter::create(folder / s.name,
-                                      stillSource(s.sourceDepth, s.sourceFloat, s.alpha), {});
+                                      sourceInfo(s.sourceDepth, s.alpha, s.sourceFloat, 1), {});
     writer->write(picture);
     EXPECT_NE(errorOf([&] { writer->write(picture); }).find("single image"), std::string::npos);
     writer->finish();
@@ -502,45 +417,46 @@ INSTANTIATE_TEST_SUITE_P(
                     Still{"h.exr", 32, true, false, 32, true, 65535, 1e-7f},
                     Still{"i.dpx", 10, false, false, 10, true, 1023, 0.25f / 1023},
                     Still{"j.dpx", 16, false, false, 16, true, 65535, 0.25f / 65535}),
-    [](const testing::TestParamInfo<Still>& info) {
-        std::string name;
-        for (char ch : info.param.name)
-            if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.name); });
 
 bool isTemporary(const std::string& name) {
     return name.front() == '.' && name.ends_with(".part");
 }
 
 // A video file exists under its name only once finish() made it whole; until then only a
-// hidden temporary name beside it does, and nothing is left of it afterwards.
+// hidden temporary name beside it does, and nothing is left of it afterwards. An output
+// abandoned, or dropped without finish(), leaves nothing; without -y a file that appeared under
+// the name meanwhile (another job's) is kept, and the finished output not forced over it.
 TEST(CompleteOutputs, AppearUnderTheirNameOnlyWhenFinished) {
     TempFolder folder;
-    VideoInfo source = stillSource(8, false, false);
+    VideoInfo source = sourceInfo(16, true);
     source.frameCount = 2;
-    for (const std::string name : {"a.mkv", "a.mov", "a.mp4"}) {
+    const Picture picture = pattern(64, 48, 0, true, 65535);
+    for (const std::string name : {"a.mkv", "a.mov", "a.mp4", "seq_%04d.exr", "seq_%04d.png"}) {
         auto writer = MediaWriter::create(folder / name, source, {});
-        writer->write(pattern(64, 48, 0, false, 255));
+        writer->write(picture);
+        writer->write(picture);
+        writer->abandon();
+        EXPECT_TRUE(folder.names().empty()) << name;
+        MediaWriter::create(folder / name, source, {})->write(picture);
+        EXPECT_TRUE(folder.names().empty()) << name << " without finish()";
+        if (name.find('%') != std::string::npos) continue;
+        writer = MediaWriter::create(folder / name, source, {});
+        writer->write(picture);
         const std::vector<std::string> during = folder.names();
         ASSERT_EQ(during.size(), 1u) << name;
         EXPECT_TRUE(isTemporary(during[0])) << during[0];
         EXPECT_NE(during[0].find(name), std::string::npos) << during[0];
-        writer->write(pattern(64, 48, 0, false, 255));
+        writer->write(picture);
         writer->finish();
         EXPECT_EQ(folder.names(), std::vector<std::string>{name});
         EXPECT_EQ(MediaReader::open(folder / name)->info().frameCount, 2) << name;
         fs::remove(folder / name);
     }
-}
-
-// Without -y a file that appears under the name while the job runs (another job) is kept,
-// and the finished output is not forced over it.
-TEST(CompleteOutputs, DoNotReplaceAFileThatAppearedMeanwhile) {
-    TempFolder folder;
-    const VideoInfo source = stillSource(8, false, false);
     auto writer = MediaWriter::create(folder / "a.mkv", source, {});
-    writer->write(pattern(64, 48, 0, false, 255));
+    EXPECT_NE(errorOf([&] { writer->write(pattern(32, 48, 0, true, 65535)); }).find("32x48"),
+              std::string::npos);
+    writer->write(picture);
     std::ofstream(folder / "a.mkv") << "another job's";
     EXPECT_NE(errorOf([&] { writer->finish(); }).find("appeared"), std::string::npos);
     EXPECT_EQ(fs::file_size(folder / "a.mkv"), 13u);
@@ -570,7 +486,7 @@ int writeUntilFailure(const fs::path& output, const VideoInfo& source,
 TEST(WriteFailures, AFullDiskLeavesNoFile) {
     for (const std::string name : {"a.mkv", "a.mp4", "seq/%04d.png", "still.tif"}) {
         TempFolder folder;
-        VideoInfo source = stillSource(16, false, false);
+        VideoInfo source = sourceInfo(16, false);
         source.width = source.height = 128;
         source.frameCount = name == "still.tif" ? 1 : 40;
         const int result = media_files::inChild([&] {
@@ -641,22 +557,14 @@ double decodedSeconds(const fs::path& file) {
 }
 
 // The source's codec and the output's name, as a test name: "aacamov".
-template <typename Case>
-std::string caseName(const testing::TestParamInfo<Case>& info) {
-    std::string name;
-    for (char ch : info.param.audio.substr(5) + info.param.output)
-        if (std::isalnum(static_cast<unsigned char>(ch))) name += ch;
-    return name;
-}
+const auto soundCaseName = [](const auto& info) {
+    return caseName(info.param.audio.substr(5) + info.param.output);
+};
 
 struct Copy {
     std::string audio;  // ffmpeg's arguments for the source's sound
     std::string output;
 };
-
-void PrintTo(const Copy& c, std::ostream* os) {
-    *os << c.audio << " into " << c.output;
-}
 
 class SoundCopy : public testing::TestWithParam<Copy> {};
 
@@ -686,7 +594,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Copy{"-c:a flac", "a.mkv"}, Copy{"-c:a pcm_s16le", "a.mov"},
                     Copy{"-c:a pcm_s24le", "a.avi"}, Copy{"-c:a libopus", "a.mp4"},
                     Copy{"-c:a libmp3lame", "a.avi"}, Copy{"-c:a ac3", "a.mp4"}),
-    caseName<Copy>);
+    soundCaseName);
 
 struct Reencode {
     std::string audio;
@@ -694,10 +602,6 @@ struct Reencode {
     std::string codec;  // what the container gets instead
     bool lossless;      // the decoded samples stay the same
 };
-
-void PrintTo(const Reencode& r, std::ostream* os) {
-    *os << r.audio << " into " << r.output;
-}
 
 class SoundReencode : public testing::TestWithParam<Reencode> {};
 
@@ -729,9 +633,9 @@ INSTANTIATE_TEST_SUITE_P(Containers, SoundReencode,
                                          Reencode{"-c:a libvorbis", "a.mov", "pcm_s24le", false},
                                          Reencode{"-c:a libopus", "a.avi", "pcm_s24le", false},
                                          Reencode{"-c:a alac", "a.avi", "pcm_s16le", true}),
-                         caseName<Reencode>);
+                         soundCaseName);
 
-TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneOrWhenAsked) {
+TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneOrWhenAskedAndSpansTheFramesWritten) {
     TempFolder folder;
     const fs::path source = folder / "source.mkv";
     ASSERT_TRUE(makeSource(source, "-c:a aac"));
@@ -747,14 +651,9 @@ TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneOrWhenAsked) {
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("a chunk"), std::string::npos) << notes[0];
     EXPECT_EQ(audioCodec(folder / "chunk.mkv"), "");
-}
 
-// A job stopped early, or a range, carries the sound of its frames only (to a packet, here
-// 1024 samples of AAC, 21 ms); pictures and sound of a range both start at 0.
-TEST(Sound, SpansTheFramesWritten) {
-    TempFolder folder;
-    const fs::path source = folder / "source.mkv";
-    ASSERT_TRUE(makeSource(source, "-c:a aac"));
+    // A job stopped early, or a range, carries the sound of its frames only (to a packet,
+    // here 1024 samples of AAC, 21 ms); pictures and sound of a range both start at 0.
     transfer(source, folder / "stopped.mkv", {}, {.written = 6, .declareAll = true});
     EXPECT_NEAR(decodedSeconds(folder / "stopped.mkv"), 0.25, 0.03);
 
@@ -779,72 +678,37 @@ TEST(Subtitles, ComeAlongWhereTheContainerTakesThem) {
 
 // A camera file's metadata comes through as far as each container holds it: QuickTime and
 // MP4 keep the timecode on a timecode track, Matroska as a tag; AVI keeps the title only.
-TEST(Metadata, CreationTimeTitleLanguageAndTimecodeComeThrough) {
+// Only QuickTime and MP4 keep a rotation; Matroska's output says it was lost. ffmpeg of this
+// version turns a rotate tag into the stream's display matrix only when it copies the stream.
+TEST(Metadata, CreationTimeTitleLanguageTimecodeAndRotationComeThrough) {
     TempFolder folder;
     const fs::path source = folder / "camera.mov";
-    ASSERT_TRUE(makeSource(source, "-c:a aac",
-                           "-timecode 01:02:03:04 -metadata creation_time=2020-05-06T07:08:09Z "
-                           "-metadata title=Harbour -metadata:s:v:0 language=eng "
-                           "-metadata:s:a:0 language=fra"));
+    ASSERT_TRUE(makeSource(folder / "upright.mov", "-c:a aac"));
+    ASSERT_TRUE(ffmpeg("-i '" + (folder / "upright.mov").string() +
+                       "' -c copy -metadata:s:v:0 rotate=90 -timecode 01:02:03:04 -metadata "
+                       "creation_time=2020-05-06T07:08:09Z -metadata title=Harbour "
+                       "-metadata:s:v:0 language=eng -metadata:s:a:0 language=fra '" +
+                       source.string() + "'"));
+    ASSERT_EQ(probe(source, "stream_side_data=rotation", "v"), "90");
     for (const std::string name : {"a.mkv", "a.mov", "a.mp4"}) {
         const fs::path out = folder / name;
-        transfer(source, out);
+        const std::vector<std::string> notes = transfer(source, out);
         EXPECT_EQ(probe(out, "format_tags=title"), "Harbour") << name;
         EXPECT_EQ(probe(out, "format_tags=creation_time").substr(0, 19), "2020-05-06T07:08:09")
             << name;
         EXPECT_EQ(probe(out, "stream_tags=language", "v"), "eng") << name;
         EXPECT_EQ(probe(out, "stream_tags=language", "a"), "fra") << name;
         EXPECT_EQ(probe(out, "stream_tags=timecode", "v"), "01:02:03:04") << name;
+        if (name == "a.mkv") {
+            ASSERT_EQ(notes.size(), 1u);
+            EXPECT_NE(notes[0].find("rotation"), std::string::npos) << notes[0];
+        } else {
+            EXPECT_TRUE(notes.empty()) << name;
+            EXPECT_EQ(probe(out, "stream_side_data=rotation", "v"), "90") << name;
+        }
     }
     transfer(source, folder / "a.avi");
     EXPECT_EQ(probe(folder / "a.avi", "format_tags=title"), "Harbour");
-}
-
-// A copy of `from` whose video stream carries a display matrix turned by `degrees`: ffmpeg's
-// command line of this version cannot set one.
-void remuxRotated(const fs::path& from, const fs::path& to, double degrees) {
-    AVFormatContext* in = nullptr;
-    ASSERT_EQ(avformat_open_input(&in, from.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(avformat_find_stream_info(in, nullptr), 0);
-    AVFormatContext* out = nullptr;
-    ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, nullptr, to.c_str()), 0);
-    for (unsigned i = 0; i < in->nb_streams; ++i) {
-        AVStream* s = avformat_new_stream(out, nullptr);
-        avcodec_parameters_copy(s->codecpar, in->streams[i]->codecpar);
-        s->codecpar->codec_tag = 0;
-        s->time_base = in->streams[i]->time_base;
-        if (s->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-        auto* matrix = reinterpret_cast<int32_t*>(
-            av_stream_new_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
-        av_display_rotation_set(matrix, degrees);
-    }
-    ASSERT_GE(avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
-    ASSERT_GE(avformat_write_header(out, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    while (av_read_frame(in, packet) >= 0) {
-        av_packet_rescale_ts(packet, in->streams[packet->stream_index]->time_base,
-                             out->streams[packet->stream_index]->time_base);
-        av_interleaved_write_frame(out, packet);
-    }
-    av_write_trailer(out);
-    av_packet_free(&packet);
-    avio_closep(&out->pb);
-    avformat_free_context(out);
-    avformat_close_input(&in);
-}
-
-TEST(Metadata, RotationComesThroughOrIsToldLost) {
-    TempFolder folder;
-    ASSERT_TRUE(makeSource(folder / "upright.mov", "-c:a aac"));
-    remuxRotated(folder / "upright.mov", folder / "phone.mov", 90);
-    ASSERT_EQ(probe(folder / "phone.mov", "stream_side_data=rotation", "v"), "-90");
-    for (const std::string name : {"a.mov", "a.mp4"}) {
-        EXPECT_TRUE(transfer(folder / "phone.mov", folder / name).empty()) << name;
-        EXPECT_EQ(probe(folder / name, "stream_side_data=rotation", "v"), "-90") << name;
-    }
-    const std::vector<std::string> notes = transfer(folder / "phone.mov", folder / "a.mkv");
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_NE(notes[0].find("rotation"), std::string::npos) << notes[0];
 }
 
 std::vector<double> frameTimes(const fs::path& file) {
