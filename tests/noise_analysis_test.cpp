@@ -1,7 +1,5 @@
-// The noise analysis: the local magnitude it measures, worked out by hand on small
-// coefficient tables, and the whole analysis through the plug-in's own code on our host's
-// context: the box taken from the clip's current frame, its layer and level counts, its mean
-// colour, and how the measured thresholds follow the noise put in.
+// The noise analysis: the local magnitude by hand on small tables, and the whole analysis on
+// our host's context (the box, its layer and level counts, its mean, thresholds vs noise).
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -33,8 +31,7 @@ struct Rgb {
     double r, g, b;
 };
 
-// The RGB step that moves U by 1 and leaves Y and V alone: the U column of the published
-// inverse matrix.
+// The RGB step that moves U by 1 alone: the U column of the published inverse matrix.
 constexpr Rgb kPureUStep{0.0, -0.39465, 2.03211};
 
 // A frame of one colour per pixel, alpha 1, rows bottom up.
@@ -50,8 +47,7 @@ std::vector<float> frameOf(int w, int h, Colour colourAt) {
     return rgba;
 }
 
-// Mid grey plus Gaussian noise of `sigma` along `direction`, the same draws for every sigma;
-// without a direction, independent noise in each of R, G and B.
+// Mid grey plus Gaussian noise along `direction` (same draws for every sigma), else per channel.
 std::vector<float> noisy(int w, int h, double sigma, unsigned seed,
                          const Rgb* direction = nullptr) {
     std::mt19937 generator(seed);
@@ -67,8 +63,7 @@ std::vector<float> noisy(int w, int h, double sigma, unsigned seed,
     });
 }
 
-// A grey of level v is Y = v and no colour, whatever the matrix, as long as its Y row sums
-// to 1 and its U and V rows to 0.
+// A grey v is Y = v, U = V = 0 for any matrix whose Y row sums to 1 and U, V rows to 0.
 void expectGreyMean(const Vec3& got, double v, double tolerance = kMeanTolerance) {
     EXPECT_NEAR(got.x, v, tolerance) << "Y";
     EXPECT_NEAR(got.y, 0.0, tolerance) << "U";
@@ -102,8 +97,7 @@ protected:
         host().gl()->describeTo(host().renderContext());
         host().renderContext().currentFrame = current;
         host().renderContext().time = 0;
-        // The clip came with new frame images: the call starts again from them.
-        host().gl()->beginCall();
+        host().gl()->beginCall();  // the new frame images
     }
     void setPoints(double x1, double y1, double x2, double y2) {
         host().parameters().set(Plugin::ids::kAnalyzePoint1, 0, {x1, y1}, 0);
@@ -131,10 +125,8 @@ Plugin::TextureDataV4 table(int w, int h, float v = 0.0f) {
     return t;
 }
 
-// The 5 x 5 weights are 1 4 7 4 1 / 4 16 26 16 4 / 7 26 41 26 7 (mirrored), 273 in all, and
-// the mean divides by 271. A lone 1 scores its own centre weight; in a corner, with the
-// neighbours clamped into the region, it stands in for the 3 x 3 block 41 + 2 (26 + 7) +
-// 16 + 2 4 + 1 = 132; a constant scores 273/271 of itself.
+// Weights 1 4 7 4 1 / 4 16 26 16 4 / 7 26 41 26 7 (mirrored), 273 in all, mean over 271: a
+// lone 1 scores 41; clamped in a corner, 41 + 2 (26 + 7) + 16 + 2 4 + 1 = 132.
 TEST(LocalMagnitude, HandComputedWeights) {
     Plugin::TextureDataV4 t = table(9, 9);
     t.at(4, 4).x = 1.0f;
@@ -153,37 +145,26 @@ TEST(LocalMagnitude, HandComputedWeights) {
     EXPECT_EQ(Plugin::largestLocalMagnitude(t, 3, 3, 0, 5).x, 0.0f) << "an empty region";
 }
 
-// An 8 x 4 table whose sub-bands each hold their own constant: level 1 splits it at
-// (4, 2), level 2 splits the lower-left 4 x 2 at (2, 1); what is left is the approximation.
+// An 8 x 4 table, each sub-band its own constant: level 1 splits at (4, 2), level 2 at (2, 1);
+// level l's HH, LH and HL hold 3l - 2, 3l - 1 and 3l, the approximation 100.
 TEST(LocalMagnitude, LevelsReadTheirSubBandsAndPadWithZeros) {
     Plugin::TextureDataV4 t(8, 4);
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 8; ++x) {
-            float v = 0;
-            if (x >= 4 || y >= 2) {
-                v = x >= 4 && y >= 2 ? 1.0f : (x >= 4 ? 2.0f : 3.0f);  // HH, LH, HL
-            } else if (x >= 2 || y >= 1) {
-                v = x >= 2 && y >= 1 ? 4.0f : (x >= 2 ? 5.0f : 6.0f);
-            } else {
-                v = 100.0f;
-            }
-            t.at(x, y).z = v;
+            const int l = x >= 4 || y >= 2 ? 1 : (x >= 2 || y >= 1 ? 2 : 3);
+            const bool right = x >= (8 >> l), top = y >= (4 >> l);
+            t.at(x, y).z = l == 3 ? 100.0f : float(3 * l - (right && top ? 2 : (right ? 1 : 0)));
         }
     }
     Plugin::LayerThresholds layer;
     Plugin::measureWaveletLevels(t, 2, layer);
-    ASSERT_EQ(layer.hh.size(), 10u);
-    ASSERT_EQ(layer.lh.size(), 10u);
-    ASSERT_EQ(layer.hl.size(), 10u);
-    const float k = 273.0f / 271.0f;
-    const float expected[2][3] = {{1, 2, 3}, {4, 5, 6}};
-    for (int level = 0; level < 2; ++level) {
-        EXPECT_NEAR(layer.hh[size_t(level)].z, k * expected[level][0], 1e-5) << level;
-        EXPECT_NEAR(layer.lh[size_t(level)].z, k * expected[level][1], 1e-5) << level;
-        EXPECT_NEAR(layer.hl[size_t(level)].z, k * expected[level][2], 1e-5) << level;
-    }
-    for (size_t level = 2; level < 10; ++level) {
-        EXPECT_EQ(layer.hh[level].z + layer.lh[level].z + layer.hl[level].z, 0.0f) << level;
+    const std::vector<Vec3>* bands[3] = {&layer.hh, &layer.lh, &layer.hl};
+    for (int b = 0; b < 3; ++b) {
+        ASSERT_EQ(bands[b]->size(), 10u);
+        for (int l = 1; l <= 10; ++l) {
+            const float want = l <= 2 ? 273.0f / 271.0f * float(3 * l - 2 + b) : 0.0f;
+            EXPECT_NEAR((*bands[b])[size_t(l - 1)].z, want, 1e-5) << "band " << b << " level " << l;
+        }
     }
 }
 
@@ -220,15 +201,12 @@ TEST(AnalysisBoxEdges, EmptyOutsideAndUnusableCorners) {
     EXPECT_TRUE(far.overlapsFrame(96, 64));
 }
 
-// A box w x h has L layers, L the smallest with 2^(L+1) >= w or >= h, of which all but the
-// coarsest are measured, each over min(5, ceil(log2 w)) levels and zero beyond: 64 x 64
-// gives 4 layers of 5 levels; 12 x 40 gives 2 layers of 4, the width deciding.
+// 64 x 64 gives 4 measured layers of 5 levels; 12 x 40 gives 2 of 4, the width deciding.
 TEST_F(NoiseAnalysis, LayerAndLevelCountsFollowTheBox) {
     const struct {
         double x1, y1, x2, y2;
         size_t layers, levels;
     } cases[] = {{-32, -32, 32, 32, 4, 5}, {-6, -20, 6, 20, 2, 4}};
-    // Level 1 always measures noise; small layers may run out of texels later.
     useClip(96, 64, {noisy(96, 64, 0.05, 11)});
     for (const auto& c : cases) {
         setPoints(c.x1, c.y1, c.x2, c.y2);
@@ -270,9 +248,7 @@ TEST_F(NoiseAnalysis, AUniformBoxHasNoNoiseAndItsOwnMean) {
     }
 }
 
-// The host's CreateImage, failing with an exception from its `failAt`-th call on: a C++
-// host may throw through the table, and the analysis must still give back what it was lent
-// and put the host's bindings back on the way out.
+// CreateImage throwing from its `failAt`-th call: a C++ host may throw through the table.
 int gCreateCalls = 0;
 int gFailAt = 0;
 CreateImageFn gRealCreate = nullptr;
@@ -284,7 +260,7 @@ uint32_t createOrThrow(HostHandle host, const RenderContext* rc, int32_t w, int3
 }
 
 TEST_F(NoiseAnalysis, AThrowMidwayGivesEverythingBack) {
-    // The analysis makes two box images, then one per analysed layer: fail at each in turn.
+    // Two box images, then one per analysed layer: fail at each in turn.
     for (int failAt = 1; failAt <= 4; ++failAt) {
         useClip(64, 64, {noisy(64, 64, 0.01, 1)});
         setPoints(-20, -20, 20, 20);
@@ -302,8 +278,7 @@ TEST_F(NoiseAnalysis, AThrowMidwayGivesEverythingBack) {
     }
 }
 
-// Grey quadrants split at x = 48 and y = 32; the box covers pixels 8 .. 23 both ways, and the
-// point offset moves it over the other quadrants.
+// Grey quadrants split at (48, 32); the box covers pixels 8 .. 23, the offset moves it.
 TEST_F(NoiseAnalysis, ThePointOffsetMovesTheMeasuredBox) {
     const double greys[4] = {0.9, 0.1, 0.3, 0.7};
     useClip(96, 64, {frameOf(96, 64, [&](int x, int y) {
@@ -316,9 +291,7 @@ TEST_F(NoiseAnalysis, ThePointOffsetMovesTheMeasuredBox) {
         setOffset(offsets[q].first, offsets[q].second);
         expectGreyMean(analyse().meanColour, greys[q]);
     }
-    // Columns 40 .. 55: eight on each side of the split. One column off either way would
-    // weigh the halves 7 : 9. The offset joins the points before the edges are rounded:
-    // 31.9 lands on the same columns, where 31 would not.
+    // Columns 40 .. 55, eight each side; the offset is added before rounding, so 31.9 works.
     for (auto [x, y] : {std::pair{32.0f, 0.0f}, {31.9f, -0.05f}}) {
         setOffset(x, y);
         expectGreyMean(analyse().meanColour, 0.5);
@@ -326,9 +299,7 @@ TEST_F(NoiseAnalysis, ThePointOffsetMovesTheMeasuredBox) {
     EXPECT_EQ(fetches().size(), 6u);
 }
 
-// Everything between the frame and the measurement is linear, so the same noise drawn three
-// times as large measures three times as large; noise only in U measures only in U; and
-// white noise lives mostly in the finest layer, each coarser one measuring less.
+// Linear (three times the noise, three times the threshold), U stays in U, coarser is less.
 TEST_F(NoiseAnalysis, ThresholdsFollowTheNoiseInTheirOwnChannel) {
     AnalysisResult r[2];
     for (int i = 0; i < 2; ++i) {
@@ -357,8 +328,7 @@ TEST_F(NoiseAnalysis, ThresholdsFollowTheNoiseInTheirOwnChannel) {
     expectGreyMean(r[1].meanColour, 0.5, 0.01);
 }
 
-// A box one pixel across has no texel in that direction at its mean level; its mean is taken
-// from its own pixels instead. The grey rises by 0.005 a column and 0.004 a row from 0.2.
+// A box one pixel across is averaged from its own pixels; grey 0.2 + 0.005 x + 0.004 y.
 TEST_F(NoiseAnalysis, OnePixelWideOrHighBoxesHaveAFiniteMean) {
     useClip(96, 64, {frameOf(96, 64, [](int x, int y) {
                 const double v = 0.2 + 0.005 * x + 0.004 * y;
@@ -379,33 +349,14 @@ TEST_F(NoiseAnalysis, OnePixelWideOrHighBoxesHaveAFiniteMean) {
     }
 }
 
-// Empty or wholly outside (the edges themselves are checked above): nothing fetched, nothing
-// lent, the result reset.
-TEST_F(NoiseAnalysis, EmptyBoxesAndBoxesOutsideTheFrameMeasureNothing) {
+// Empty, wholly outside, or the current frame (1) undeliverable: the result is reset.
+TEST_F(NoiseAnalysis, EmptyOrOutsideBoxesAndMissingFramesMeasureNothing) {
     useClip(96, 64, {noisy(96, 64, 0.05, 61)});
     for (const auto& b : {std::array{5.0, -10.0, 5.0, 10.0}, std::array{-8.0, -60.0, 8.0, -32.6}}) {
         setPoints(b[0], b[1], b[2], b[3]);  // zero width; below the frame
         expectReset(analyse(stale()));
     }
     EXPECT_TRUE(fetches().empty());
-}
-
-// A box reaching past the frame is measured as drawn: clamp-to-edge repeats the frame's
-// outermost column into the part outside.
-TEST_F(NoiseAnalysis, ABoxPartlyOutsideRepeatsTheEdge) {
-    useClip(96, 64, {frameOf(96, 64, [](int x, int) {
-                const double v = x == 0 ? 0.8 : 0.1;
-                return Rgb{v, v, v};
-            })});
-    setPoints(-64, -8, -47, 8);  // columns -16 .. 0
-    const AnalysisResult r = analyse();
-    ASSERT_EQ(r.layers.size(), 2u);
-    EXPECT_GE(r.layers[0].hh[0].x, 0.0f) << "a number";
-    expectGreyMean(r.meanColour, 0.8);
-}
-
-// The current frame (1) is the one asked for.
-TEST_F(NoiseAnalysis, AFrameTheHostCannotDeliverLeavesTheResultReset) {
     useClip(64, 64, {noisy(64, 64, 0.05, 71), noisy(64, 64, 0.05, 72)}, 1);
     host().gl()->clip().injectFailure(1);
     setPoints(-8, -8, 8, 8);
@@ -425,6 +376,19 @@ TEST_F(NoiseAnalysis, WithoutARenderContextTheResultIsUntouched) {
     EXPECT_EQ(r.layers[1].hh[0].x, 7.0f);
     EXPECT_EQ(r.meanColour.x, 9.0f);
     EXPECT_EQ(r.meanColour.z, 9.0f);
+}
+
+// Past the frame, clamp-to-edge repeats the outermost column.
+TEST_F(NoiseAnalysis, ABoxPartlyOutsideRepeatsTheEdge) {
+    useClip(96, 64, {frameOf(96, 64, [](int x, int) {
+                const double v = x == 0 ? 0.8 : 0.1;
+                return Rgb{v, v, v};
+            })});
+    setPoints(-64, -8, -47, 8);  // columns -16 .. 0
+    const AnalysisResult r = analyse();
+    ASSERT_EQ(r.layers.size(), 2u);
+    EXPECT_GE(r.layers[0].hh[0].x, 0.0f) << "a number";
+    expectGreyMean(r.meanColour, 0.8);
 }
 
 }  // namespace

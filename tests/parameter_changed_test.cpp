@@ -1,50 +1,32 @@
-// Messages 7, 13 and 14 through the loaded module on a host with a real GL context:
-// availability, the frequency label, the analysis buttons and hand-edited multipliers.
-// Every message must be handled and leave the host's GL state, images and books as it found
-// them.
+// Messages 7, 13 and 14 through the loaded module on a real GL context; each must leave the
+// host's GL state, images and books as it found them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
 #include "module_fixture.h"
+#include "tests/parameter_names.h"
 
 namespace {
 
 using kestrel::Host;
 using kestrel::ParameterValue;
+using test::markId;
+using test::multiplierId;
+using test::thresholdIdsOfLayer;
 
 constexpr int32_t kParameterChanged = 7;
 constexpr int32_t kBrightnessEditNoUndo = 13;
 constexpr int32_t kBrightnessEdit = 14;
 constexpr int32_t kPlainMode = 0;
-constexpr int32_t kUndoableMode = 2;
 
-// Identifiers spelt out here rather than taken from the module's helpers.
-std::string multiplierId(int percent) {
-    return "Brightness:" + std::to_string(percent) + ":ThreasholdMult";
-}
-std::string markId(int percent) {
-    return "Brightness:" + std::to_string(percent) + ":ModifiedByUser";
-}
 std::string layerId(int layer, const char* control) {
     return "Frequency:L" + std::to_string(layer) + ":" + control;
-}
-std::vector<std::string> thresholdIdsOfLayer(int layer) {
-    std::vector<std::string> ids;
-    for (int level = 1; level <= 10; ++level) {
-        for (const char* channel : {"y", "u", "v"}) {
-            for (const char* band : {"HH", "LH", "HL"}) {
-                std::string id = channel;
-                id.append("L").append(std::to_string(layer)).append("_Threshold").append(band);
-                ids.push_back(id.append(std::to_string(level)));
-            }
-        }
-    }
-    return ids;
 }
 
 // The controls that follow "imageAnalysed", and those that follow it only in a frequency view.
@@ -66,17 +48,14 @@ const std::vector<std::string> kAnalysedControls = [] {
 const std::vector<std::string> kViewOptions = {"mipmapLevel", "frequencyLabel",
                                                "frequencyContrast"};
 
-// A flat grey frame, alpha 1; `noise` adds a fixed pseudo-random spread of +-noise to every
-// colour channel (a small LCG, so every run sees the same frame).
+// A flat grey frame, alpha 1, every colour channel spread uniformly by +-noise (fixed seed).
 kestrel::Frame greyFrame(int size, float grey, float noise) {
-    kestrel::Frame frame{size, size, std::vector<float>(size_t(4) * size * size)};
-    uint32_t state = 12345u;
-    for (size_t p = 0; p < size_t(size) * size; ++p) {
-        for (size_t c = 0; c < 3; ++c) {
-            state = state * 1664525u + 1013904223u;
-            frame.rgba[4 * p + c] = grey + noise * (float(state >> 8) / float(1u << 23) - 1.0f);
-        }
-        frame.rgba[4 * p + 3] = 1.0f;
+    kestrel::Frame frame{size, size, {}};
+    std::mt19937 generator(12345u);
+    std::uniform_real_distribution<float> spread(-noise, noise);
+    for (int p = 0; p < size * size; ++p) {
+        for (int c = 0; c < 3; ++c) frame.rgba.push_back(grey + spread(generator));
+        frame.rgba.push_back(1.0f);
     }
     return frame;
 }
@@ -163,9 +142,8 @@ protected:
     Host host{testing_support::loadedModule(), kestrel::GlOptions{}};
 };
 
-// Views 2, 3 and 4 are the frequency views; only layers holding a threshold get their
-// multipliers. Not analysed, only "analyzeButton" stays available, thresholds or not. A
-// change of view then sets the view options by the new view alone, analysed or not.
+// Views 2 to 4 are frequency views; only layers with a threshold get multipliers; a change
+// of view then sets the view options by the new view alone, analysed or not.
 TEST_F(ParameterChangedTest, ImageAnalysedAndTheViewSetTheAvailabilityOfEveryControl) {
     giveThresholds({0, 3, 9});
     for (bool analysed : {true, false}) {
@@ -222,8 +200,7 @@ protected:
     }
 };
 
-// Band 30 lies on the lines 40 -> 160 (three steps of 40) and 160 -> 20 (seven of -20).
-// Message 13 makes the writes outside undo, message 14 as one undo step.
+// Band 30 lies on 40 -> 160 (steps of 40) and 160 -> 20 (of -20); 14 is one undo step.
 TEST_F(BrightnessEditTest, MessagesThirteenAndFourteenInterpolateAroundTheEditedBand) {
     const double expected[11] = {40, 80, 120, 160, 140, 120, 100, 80, 60, 40, 20};
     for (int32_t message : {kBrightnessEditNoUndo, kBrightnessEdit}) {
@@ -249,8 +226,7 @@ TEST_F(BrightnessEditTest, MessagesThirteenAndFourteenInterpolateAroundTheEdited
     }
 }
 
-// Identifiers a message does not handle, near misses included, touch nothing, and neither
-// does a message without call arguments.
+// Identifiers a message does not handle, near misses included, and no arguments: no action.
 TEST_F(BrightnessEditTest, OtherIdentifiersTouchNothing) {
     arrangeEditOfBandThirty();
     giveThresholds({0});

@@ -1,6 +1,5 @@
-// The parameter panel the module declares on message 2, checked against an independent
-// description of it written out here; and what our host's parameter store refuses, how it
-// keys and how it undoes.
+// The panel the module declares on message 2, against an independent description; and what
+// our host's parameter store refuses, how it keys and how it undoes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +8,7 @@
 #include "host/host.h"
 #include "host/parameter_store.h"
 #include "module_fixture.h"
+#include "tests/parameter_names.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ struct Panel {
     }
 };
 
-// The whole identifier list, built with plain string arithmetic independent of the module.
+// The whole identifier list, independent of the module.
 std::vector<std::string> expectedIds() {
     std::vector<std::string> ids = {"numberOfFrames",
                                     "useOpticalFlowTracking",
@@ -48,16 +48,12 @@ std::vector<std::string> expectedIds() {
                                     "analyzePoint2",
                                     "AnalyzeBrightnessButton",
                                     "reAnalyzeButton"};
-    for (int n = 0; n <= 9; ++n)
-        for (int k = 1; k <= 10; ++k)
-            for (const char* c : {"y", "u", "v"})
-                for (const char* b : {"HH", "LH", "HL"})
-                    ids.push_back(std::string(c) + "L" + std::to_string(n) + "_Threshold" + b +
-                                  std::to_string(k));
-    for (int b = 0; b <= 100; b += 10) {
-        ids.push_back("Brightness:" + std::to_string(b) + ":ThreasholdMult");
-        ids.push_back("Brightness:" + std::to_string(b) + ":ModifiedByUser");
+    for (int n = 0; n <= 9; ++n) {
+        const std::vector<std::string> layer = test::thresholdIdsOfLayer(n);
+        ids.insert(ids.end(), layer.begin(), layer.end());
     }
+    for (int b = 0; b <= 100; b += 10)
+        ids.insert(ids.end(), {test::multiplierId(b), test::markId(b)});
     for (const char* c : {"Y", "U", "V"})
         ids.push_back(std::string("Channel:") + c + ":ThreasholdMult");
     for (int e = 0; e <= 9; ++e)
@@ -126,22 +122,16 @@ TEST(ParameterPanel, ControlsOutsideTheThresholdTable) {
     Declared(p, "method")
         .entries({L"Haar", L"Daubechies 4", L"Daubechies 8", L"Daubechies 16", L"Symlets 16"});
     for (int b = 0; b <= 100; b += 10) {
-        const std::string band = "Brightness:" + std::to_string(b);
-        Declared(p, band + ":ThreasholdMult").label(std::to_wstring(b)).unit(L"%").flags(3);
-        Declared(p, band + ":ThreasholdMult")
-            .max(500)
-            .value(100)
-            .group({L"Threshold", L"Brightness"});
-        Declared(p, band + ":ModifiedByUser").label(std::to_wstring(b)).flags(2).value(0);
-        Declared(p, band + ":ModifiedByUser").kind(ParameterKind::Bool);
+        const std::wstring label = std::to_wstring(b);
+        Declared(p, test::multiplierId(b)).label(label).unit(L"%").flags(3).max(500).value(100);
+        Declared(p, test::multiplierId(b)).group({L"Threshold", L"Brightness"});
+        Declared(p, test::markId(b)).label(label).flags(2).value(0).kind(ParameterKind::Bool);
     }
     for (int e = 0; e <= 9; ++e) {
         const std::string layer = "Frequency:L" + std::to_string(e);
         const std::wstring scale = std::to_wstring(1 << e) + L"px";
-        Declared(p, layer + ":ThreasholdMult")
-            .label(scale)
-            .max(500)
-            .group({L"Threshold", L"Frequency"});
+        Declared(p, layer + ":ThreasholdMult").label(scale).max(500);
+        Declared(p, layer + ":ThreasholdMult").group({L"Threshold", L"Frequency"});
         Declared(p, layer + ":NoiseRemoval").label(scale).max(100).value(100);
         Declared(p, layer + ":NoiseRemoval").group({L"Removal Amount", L"Frequency"});
     }
@@ -222,13 +212,6 @@ ParameterDeclaration parameter(const std::string& id, ParameterKind kind = Param
     return declaration;
 }
 
-ParameterDeclaration qualityChoice() {
-    ParameterDeclaration declaration = parameter("quality", ParameterKind::Choice, 1.0);
-    declaration.entries = {L"Low", L"Medium", L"High"};
-    declaration.entryValues = {10, 20, 40};
-    return declaration;
-}
-
 // What a declaration holds is checked on the module's own panel (parameter_panel_test);
 // here, what the store refuses.
 TEST(ParameterStoreTest, DuplicatesAndGroupsThatAreNotOpenAreRefused) {
@@ -250,9 +233,8 @@ TEST(ParameterStoreTest, DuplicatesAndGroupsThatAreNotOpenAreRefused) {
     EXPECT_EQ(store.value("strength", 0).x, 0.25);
 }
 
-// Floats interpolate between the keys around the time and hold outside them; other kinds
-// hold the last key at or before it. A write to an animated parameter sets the key at its
-// time and leaves the static value, which is back once the keys are cleared.
+// Floats interpolate between keys, other kinds hold the last one; a write to an animated
+// parameter sets a key, and the static value is back once the keys are cleared.
 TEST(ParameterStoreTest, KeyframesInterpolateFloatsAndHoldOtherKinds) {
     ParameterStore store;
     ASSERT_TRUE(store.declare(parameter("gain", ParameterKind::Float, 99.0)));
@@ -281,10 +263,9 @@ TEST(ParameterStoreTest, KeyframesInterpolateFloatsAndHoldOtherKinds) {
     EXPECT_EQ(store.hostErrors(), 0);
 }
 
-// Writes inside a group, nested groups included, are one step, undone and redone whole; a
-// group that writes nothing leaves no step (but is logged) and keeps the redo history.
-// Outside groups every undoable write is a step and clears the redo history; writes in other
-// modes are never recorded and leave the redo history alone.
+// A group (nested ones included) is one step; an empty one is logged but leaves no step and
+// keeps the redo history. Outside groups each undoable write is a step and clears redo;
+// other modes are never recorded.
 TEST(ParameterStoreTest, UndoStepsAreGroupsOrSingleUndoableWrites) {
     ParameterStore store;
     ASSERT_TRUE(store.declare(parameter("a", ParameterKind::Float, 1.0)));
@@ -331,7 +312,10 @@ TEST(ParameterStoreTest, UndoStepsAreGroupsOrSingleUndoableWrites) {
 
 TEST(ParameterStoreTest, ChoiceStoresTheEntryIndexAndReportsTheDeclaredValue) {
     ParameterStore store;
-    ASSERT_TRUE(store.declare(qualityChoice()));
+    ParameterDeclaration quality = parameter("quality", ParameterKind::Choice, 1.0);
+    quality.entries = {L"Low", L"Medium", L"High"};
+    quality.entryValues = {10, 20, 40};
+    ASSERT_TRUE(store.declare(quality));
     EXPECT_EQ(store.choiceValue("quality", 0), 20);
     store.setChoiceByValue("quality", 0, 40, kUndoable);
     EXPECT_EQ(store.value("quality", 0).x, 2.0);

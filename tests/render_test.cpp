@@ -70,46 +70,44 @@ protected:
         return host_->gl()->readDestination();
     }
     Host& host() { return *host_; }
+    // Analyses the box between the two corners (pixels from the centre) in frame `current`.
+    void analyse(double x1, double y1, double x2, double y2, int current) {
+        set("analyzePoint1", x1, y1);
+        set("analyzePoint2", x2, y2);
+        host_->renderContext().currentFrame = current;
+        ASSERT_EQ(host_->notify(7, "analyzeButton"), 1);
+    }
 
     std::unique_ptr<Host> host_;
 };
 
+// Before the analysis, and after it in the analysis-box view.
 TEST_F(Render, AnalysisBoxDarkensExactlyOutsideTheBox) {
-    start({uniformFrame(24, 16, 0.8f, 0.6f, 0.4f, 1.0f), uniformFrame(24, 16, 0, 0, 0, 1)});
-    choose("numberOfFrames", 2);
-    // Corners in pixels from the centre (12, 8), given top-right first: columns 8 .. 16 and
-    // rows 5 .. 9 are inside.
-    set("analyzePoint1", 5.0, 2.0);
-    set("analyzePoint2", -4.0, -3.0);
-    const std::vector<float> out = render(0);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 24; ++x) {
-            const bool inside = x >= 8 && x <= 16 && y >= 5 && y <= 9;
-            const float* p = &out[size_t(y * 24 + x) * 4];
-            EXPECT_FLOAT_EQ(p[0], inside ? 0.8f : 0.4f) << x << ", " << y;
-            EXPECT_FLOAT_EQ(p[2], inside ? 0.4f : 0.2f) << x << ", " << y;
-            EXPECT_EQ(p[3], 1.0f);
+    for (bool analysed : {false, true}) {
+        start({uniformFrame(24, 16, 0.8f, 0.6f, 0.4f, 1.0f), uniformFrame(24, 16, 0, 0, 0, 1)});
+        choose("numberOfFrames", 2);
+        set("imageAnalysed", analysed);
+        choose("viewOption", analysed ? 1 : 0);
+        // Corners in pixels from the centre (12, 8), given top-right first: columns 8 .. 16
+        // and rows 5 .. 9 are inside.
+        set("analyzePoint1", 5.0, 2.0);
+        set("analyzePoint2", -4.0, -3.0);
+        const std::vector<float> out = render(0);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const bool inside = x >= 8 && x <= 16 && y >= 5 && y <= 9;
+                const float* p = &out[size_t(y * 24 + x) * 4];
+                EXPECT_FLOAT_EQ(p[0], inside ? 0.8f : 0.4f) << x << ", " << y;
+                EXPECT_FLOAT_EQ(p[2], inside ? 0.4f : 0.2f) << x << ", " << y;
+                EXPECT_EQ(p[3], 1.0f);
+            }
         }
+        EXPECT_TRUE(host().gl()->clip().requests().empty()) << "no neighbour is fetched";
     }
-    EXPECT_TRUE(host().gl()->clip().requests().empty()) << "no neighbour is fetched";
 }
 
-TEST_F(Render, ZeroWidthBoxDarkensAllAndAHugeBoxNothing) {
-    start({uniformFrame(16, 16, 0.8f, 0.8f, 0.8f, 1.0f)});
-    set("imageAnalysed", 1);
-    choose("viewOption", 1);
-    set("analyzePoint1", 3.0, -5.0);
-    set("analyzePoint2", 3.0, 5.0);
-    for (size_t i = 0; i < 16 * 16; ++i) EXPECT_FLOAT_EQ(render(0)[i * 4], 0.4f) << i;
-    set("analyzePoint1", -100.0, -100.0);
-    set("analyzePoint2", 100.0, 100.0);
-    const std::vector<float> out = render(0);
-    for (size_t i = 0; i < 16 * 16; ++i) EXPECT_FLOAT_EQ(out[i * 4], 0.8f) << i;
-}
-
-// With no threshold set every layer is skipped: the result is the frame through Y'UV and
-// back, within the colour matrices' five-digit agreement, and the source's alpha exactly.
-// The host pads its textures to powers of two, as some editors do, so 24 pixels lie in 32.
+// With no threshold the result is the frame through Y'UV and back (five-digit matrices),
+// alpha exact, on power-of-two padded textures as some editors use.
 TEST_F(Render, WithoutThresholdsTheResultIsTheSource) {
     for (int size : {24, 4}) {  // 4 pixels: a single layer, so the layer loop is empty
         startAnalysedClip(size, {.padding = kestrel::TexturePadding::PowerOfTwo});
@@ -122,13 +120,9 @@ TEST_F(Render, WithoutThresholdsTheResultIsTheSource) {
             const std::vector<float> out = render(1);
             const std::vector<float>& in = host().gl()->clip().frame(1).rgba;
             ASSERT_EQ(out.size(), in.size());
-            for (size_t i = 0; i < in.size(); ++i) {
-                if (i % 4 == 3) {
-                    ASSERT_EQ(out[i], in[i]) << "alpha " << i;
-                } else {
-                    ASSERT_NEAR(out[i], in[i], 1e-4)
-                        << size << " px, " << frames << " frames, " << i;
-                }
+            for (size_t i = 0; i < in.size(); ++i) {  // alpha exactly
+                ASSERT_NEAR(out[i], in[i], i % 4 == 3 ? 0.0 : 1e-4)
+                    << size << " px, " << frames << " frames, " << i;
             }
         }
     }
@@ -146,10 +140,8 @@ TEST_F(Render, AHostThatAsksToStopGetsItsDestinationUntouched) {
     EXPECT_EQ(host().progressReports().size(), 1u);
 }
 
-// At the last frame a two-frame window slides back, except for the one other editor that
-// serves frames past the end: it is asked for the frame after the last, and when that frame
-// is missing the current one stands in and the render goes on (with no threshold set, the
-// result is the source).
+// At the last frame a two-frame window slides back, except for the one editor that serves
+// frames past the end: a missing frame after the last is stood in for by the current one.
 TEST_F(Render, OnlyTheOtherEditorsWindowRunsPastTheEndOfTheClip) {
     for (bool other : {false, true}) {
         startAnalysedClip(8);
@@ -166,8 +158,7 @@ TEST_F(Render, OnlyTheOtherEditorsWindowRunsPastTheEndOfTheClip) {
     }
 }
 
-// A frame whose luma is flat but whose chroma alternates in stripes: the Y view is flat
-// grey, the U and V views show the stripes as grey, with opposite signs.
+// Flat luma, chroma in stripes: Y's view is flat grey, U's and V's show opposite stripes.
 TEST_F(Render, FrequencyViewsShowTheirOwnPlaneAsGrey) {
     Frame frame{32, 32, {}};
     for (int y = 0; y < 32; ++y) {
@@ -198,8 +189,7 @@ TEST_F(Render, FrequencyViewsShowTheirOwnPlaneAsGrey) {
     EXPECT_LT(views[2][stripeTexel], 0.45f) << "V is lower on the stripe";
 }
 
-// A pan over a scene with texture, hard (anti-aliased) edges and a flat grey strip, at a
-// sub-pixel speed, with independent Gaussian noise on every frame.
+// A sub-pixel pan over texture, anti-aliased edges and a flat grey strip, with fresh noise.
 struct PanningClip {
     std::vector<Frame> clean;
     std::vector<Frame> noisy;
@@ -253,17 +243,12 @@ double psnr(const std::vector<float>& image, const std::vector<float>& clean) {
     return 10.0 * std::log10(1.0 / (sum / double(count)));
 }
 
-// Analyse the flat patch, then render the middle of the clip with 1, 4 and 8 frames: each
-// wider window must beat the narrower one, and all must beat the noisy input clearly.
+// Each wider window must beat the narrower one, and all the noisy input clearly.
 TEST_F(Render, AnalysedThresholdsRemoveNoiseAndMoreFramesRemoveMore) {
     const PanningClip clip = makePanningClip(192, 64, 8, 0, 0, 0.05f);
     start(clip.noisy);
     set("useOpticalFlowTracking", 0);
-    // The flat strip: pixels 10..80 across from a centre at (96, 32).
-    set("analyzePoint1", -86.0, -30.0);
-    set("analyzePoint2", -16.0, 30.0);
-    host().renderContext().currentFrame = 3;
-    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    analyse(-86.0, -30.0, -16.0, 30.0, 3);  // the flat strip, pixels 10..80 across
     EXPECT_TRUE(host().parameters().value("imageAnalysed", 0).x != 0);
     const double noisy = psnr(clip.noisy[3].rgba, clip.clean[3].rgba);
     double previous = noisy;
@@ -278,17 +263,11 @@ TEST_F(Render, AnalysedThresholdsRemoveNoiseAndMoreFramesRemoveMore) {
     }
 }
 
-// Tracking lines the neighbours up with the moving picture before they are combined, so
-// four frames of a pan denoise clearly better with it: misaligned frames blur and ghost at
-// the bars' edges.
+// Tracking aligns the neighbours first; misaligned frames blur and ghost at the bars' edges.
 TEST_F(Render, TrackingMovementAlignsAPanningClip) {
     const PanningClip clip = makePanningClip(256, 144, 8, 4.3, 1.6, 0.05f);
     start(clip.noisy);
-    // The flat strip: pixels 10..80 across, every row, from the frame's centre.
-    set("analyzePoint1", -118.0, -60.0);
-    set("analyzePoint2", -48.0, 60.0);
-    host().renderContext().currentFrame = 4;
-    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    analyse(-118.0, -60.0, -48.0, 60.0, 4);  // the flat strip
     choose("numberOfFrames", 4);
     double quality[2];
     for (int track : {0, 1}) {
@@ -302,15 +281,11 @@ TEST_F(Render, TrackingMovementAlignsAPanningClip) {
     EXPECT_GT(quality[1], noisy + 3.0);
 }
 
-// A host that asks to stop at the alignment's progress report gets the frame rendered as
-// if tracking were off: the neighbours stay unaligned and the render goes on.
+// Stopped at the alignment's progress report, the frame renders as if tracking were off.
 TEST_F(Render, StoppingTheAlignmentStillRendersTheFrame) {
     const PanningClip clip = makePanningClip(128, 64, 5, 2.4, 0.7, 0.05f);
     start(clip.noisy);
-    set("analyzePoint1", -60.0, -30.0);
-    set("analyzePoint2", -30.0, 30.0);
-    host().renderContext().currentFrame = 2;
-    ASSERT_EQ(host().notify(7, "analyzeButton"), 1);
+    analyse(-60.0, -30.0, -30.0, 30.0, 2);
     choose("numberOfFrames", 2);
     set("useOpticalFlowTracking", 0);
     const std::vector<float> untracked = render(2);
@@ -318,7 +293,6 @@ TEST_F(Render, StoppingTheAlignmentStillRendersTheFrame) {
     set("useOpticalFlowTracking", 1);
     host().askStopAtProgressReport(1);
     const std::vector<float> stopped = render(2);
-    // One neighbour, one alignment, stopped at its report.
     ASSERT_EQ(host().progressReports().size(), 1u);
     EXPECT_EQ(host().progressReports()[0], std::make_pair(10, 100));
     EXPECT_EQ(stopped, untracked);

@@ -1,7 +1,5 @@
-// The temporal Haar transform over a window of frame pyramids, through the plug-in's own
-// code on a real context of our host. Expected values are hand-computed, come from the
-// closed-form orthonormal Haar basis written here, or from forward-then-inverse and the
-// energy an orthonormal transform keeps.
+// The temporal Haar transform over a window of frame pyramids on our host's context, against
+// the closed-form orthonormal basis written here, round trips and the energy it keeps.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -26,8 +24,7 @@ constexpr int kLayers = 3;
 // One frame's RGBA texels, level by level, the residual level last.
 using Frame = std::vector<std::vector<float>>;
 
-// Random frame in [-1, 1] on multiples of 1/256, which half floats hold exactly, so the
-// reference starts from what the GPU stores. Alpha in (0, 1].
+// Random frame in [-1, 1] on multiples of 1/256 (exact in half floats); alpha in (0, 1].
 Frame randomFrame(unsigned seed) {
     Frame frame;
     for (int level = 0; level <= kLayers; ++level) {
@@ -42,8 +39,7 @@ Frame randomFrame(unsigned seed) {
     return frame;
 }
 
-// How images are stored: the host's destination format (32-bit float) as the default
-// template, or half float from the plain template, as the editor's 8-bit frames give.
+// The host's 32-bit float template, or the half floats the editor's 8-bit frames give.
 struct Format {
     const char* name;
     uint32_t templateMode;
@@ -52,13 +48,9 @@ struct Format {
 constexpr Format kFloat{"RGBA32F", 0, 0x1p-23};
 constexpr Format kHalf{"RGBA16F", 1, 0x1p-10};
 
-// How far a value may end from exact after some forward stages and then some inverse ones,
-// for frames bounded by 1. Each stage writes every value at most twice (its sum or
-// difference, then the product with 1/sqrt 2), each time rounding by at most epsilon times a
-// value below 2B, where B bounds the frames the stage undoes or transforms (times sqrt 2 per
-// forward stage); the single-precision 1/sqrt 2 adds less than a third such rounding and
-// 2^-24 covers half floats' subnormals. Mixing a pair moves earlier errors by at most
-// sqrt 2 times the larger.
+// Error after some forward then inverse stages, frames bounded by 1: each stage rounds every
+// value up to three times by epsilon of a value below 2B (B grows by sqrt 2 per forward
+// stage; 2^-24 covers half-float subnormals) and mixing a pair grows earlier errors by sqrt 2.
 double errorBound(int forwardStages, int inverseStages, double epsilon) {
     const double root2 = std::sqrt(2.0);
     double error = 0.0;
@@ -81,10 +73,8 @@ int stagesFor(int n) {
     return stages;
 }
 
-// Entry (p, t) of the orthonormal Haar matrix for n = 2^m frames: row 0 is 1/sqrt n; row p
-// in [n / span, 2n / span) with span = 2^s is the stage-s difference of block
-// b = p - n / span: the later half of frames [b span, (b + 1) span) minus the earlier half,
-// over sqrt span.
+// Entry (p, t) of the orthonormal Haar matrix for n = 2^m frames: row 0 is 1/sqrt n; a row in
+// [n / span, 2n / span) is block p - n / span's later half minus its earlier, over sqrt span.
 double haarEntry(int n, int p, int t) {
     if (p == 0) return 1.0 / std::sqrt(double(n));
     int span = 2;
@@ -94,10 +84,8 @@ double haarEntry(int n, int p, int t) {
     return (t < start + span / 2 ? -1.0 : 1.0) / std::sqrt(double(span));
 }
 
-// Three frames: the first pair gives its sum and difference over sqrt 2, and the third frame
-// is carried to pair with that sum in the next stage, so the records are
-// (f0 + f1) / 2 + f2 / sqrt 2, f2 / sqrt 2 - (f0 + f1) / 2 and (f1 - f0) / sqrt 2: an
-// orthonormal basis of its own.
+// Three frames: the third is carried to pair with the first pair's sum, giving the records
+// (f0 + f1) / 2 + f2 / sqrt 2, f2 / sqrt 2 - (f0 + f1) / 2 and (f1 - f0) / sqrt 2.
 double basisEntry(int n, int p, int t) {
     const double r = 1.0 / std::sqrt(2.0);
     const double three[3][3] = {{0.5, 0.5, r}, {-0.5, -0.5, r}, {-r, r, 0.0}};
@@ -127,9 +115,8 @@ protected:
         return window;
     }
 
-    // What the frames hold now. llvmpipe (Mesa 22.3) can let glReadPixels see a level
-    // before a draw queued in an earlier scene (another attachment) has landed in it, so
-    // the rendering is finished first.
+    // What the frames hold now, after glFinish: llvmpipe (Mesa 22.3) can read a level before
+    // a draw queued in an earlier scene has landed in it.
     std::vector<Frame> readWindow(const Plugin::FrameWindow& window) {
         glFinish();
         std::vector<Frame> frames;
@@ -174,6 +161,20 @@ protected:
         EXPECT_EQ(got[kLayers], original[kLayers]) << what << ": residual level changed";
     }
 
+    // Every transformed value of every frame within `tolerance`, and the rest untouched.
+    static void expectWindowNear(const std::vector<Frame>& got, const std::vector<Frame>& want,
+                                 double tolerance, const std::string& what) {
+        for (size_t t = 0; t < want.size(); ++t) {
+            expectUntouchedParts(got[t], want[t], what + " frame " + std::to_string(t));
+            for (size_t level = 0; level < kLayers; ++level) {
+                for (size_t i = 0; i < want[t][level].size(); ++i) {
+                    ASSERT_NEAR(got[t][level][i], want[t][level][i], tolerance)
+                        << what << " frame " << t << " level " << level << " value " << i;
+                }
+            }
+        }
+    }
+
     // The state both transforms promise, and the host's bindings back.
     void expectStateLeft(GLuint program) {
         EXPECT_EQ(glIsEnabled(GL_BLEND), GLboolean(GL_FALSE));
@@ -205,14 +206,9 @@ protected:
     GLuint colourProgram() { return GLuint(effect().programId("singleColor")); }
 };
 
-// Every window from 1 to 8 frames, in both formats, whatever blend state came in. The
-// forward transform keeps every record (a permutation) and lends one scratch image per
-// stage. For 2, 4 and 8 frames the records are the Haar matrix's coefficients in the order
-// the stages leave them (sums before differences, stage by stage), for 3 those of the basis
-// above, the carried frame's difference before the first pair's; for the others the
-// energy of each texel across the window is kept (the transform is orthonormal), within the
-// length of the error vector, sqrt n times the largest error. The inverse brings every frame
-// back to its place and its values.
+// Windows of 1 to 8 frames, both formats, any blend state: forward permutes the images, lends
+// a scratch image per stage and gives the basis's records in `orders` or keeps each texel's
+// energy; the inverse brings every frame back in place.
 TEST_F(TemporalTransform, ForwardMatchesTheHaarBasisAndInverseReturnsEveryWindow) {
     const std::vector<size_t> orders[9] = {
         {}, {0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {}, {}, {}, {0, 4, 2, 6, 1, 3, 5, 7}};
@@ -231,11 +227,10 @@ TEST_F(TemporalTransform, ForwardMatchesTheHaarBasisAndInverseReturnsEveryWindow
             Plugin::temporalForward(call(), window, kLayers, 0);
             EXPECT_EQ(images().totalLent() - lentBefore, stagesFor(n)) << what;
             expectStateLeft(colourProgram());
-            std::vector<GLuint> after = texturesOf(window);
-            std::sort(after.begin(), after.end());
-            std::vector<GLuint> sorted = textures;
-            std::sort(sorted.begin(), sorted.end());
-            ASSERT_EQ(after, sorted) << what << ": a frame was lost or doubled";
+            const std::vector<GLuint> after = texturesOf(window);
+            ASSERT_TRUE(
+                std::is_permutation(after.begin(), after.end(), textures.begin(), textures.end()))
+                << what << ": a frame was lost or doubled";
             const std::vector<Frame> out = readWindow(window);
             const double tolerance = errorBound(stagesFor(n), 0, format.epsilon);
             const std::vector<size_t>& order = orders[n];
@@ -271,26 +266,14 @@ TEST_F(TemporalTransform, ForwardMatchesTheHaarBasisAndInverseReturnsEveryWindow
             Plugin::temporalInverse(call(), window, kLayers, 0);
             expectStateLeft(colourProgram());
             ASSERT_EQ(texturesOf(window), textures) << what << ": not back in time order";
-            const std::vector<Frame> back = readWindow(window);
-            const double backTolerance = errorBound(stagesFor(n), stagesFor(n), format.epsilon);
-            for (int t = 0; t < n; ++t) {
-                expectUntouchedParts(back[size_t(t)], stored[size_t(t)],
-                                     what + " frame " + std::to_string(t));
-                for (int level = 0; level < kLayers; ++level) {
-                    for (size_t i = 0; i < back[size_t(t)][size_t(level)].size(); ++i) {
-                        ASSERT_NEAR(back[size_t(t)][size_t(level)][i],
-                                    stored[size_t(t)][size_t(level)][i], backTolerance)
-                            << what << " frame " << t << " level " << level << " value " << i;
-                    }
-                }
-            }
+            expectWindowNear(readWindow(window), stored,
+                             errorBound(stagesFor(n), stagesFor(n), format.epsilon), what);
             releaseWindow(window);
         }
     }
 }
 
-// A count below the window's size transforms the first frames only (the effect itself always
-// passes 0, the whole window): a pair, (a + b) / sqrt 2 and (b - a) / sqrt 2, and back.
+// A count below the window's size transforms the first frames only, and back.
 TEST_F(TemporalTransform, CountLimitsTheImagesTransformed) {
     useFormat(kFloat);
     std::vector<Frame> frames;
@@ -308,11 +291,7 @@ TEST_F(TemporalTransform, CountLimitsTheImagesTransformed) {
         ASSERT_NEAR(out[1][0][i], (b - a) / std::sqrt(2.0), tolerance) << i;
     }
     Plugin::temporalInverse(call(), window, kLayers, 2);
-    out = readWindow(window);
-    for (int t = 0; t < 4; ++t)
-        for (size_t i = 0; i < out[size_t(t)][0].size(); ++i)
-            ASSERT_NEAR(out[size_t(t)][0][i], stored[size_t(t)][0][i],
-                        errorBound(1, 1, kFloat.epsilon));
+    expectWindowNear(readWindow(window), stored, errorBound(1, 1, kFloat.epsilon), "count 2");
     releaseWindow(window);
 }
 

@@ -10,31 +10,19 @@
 #include "host/host.h"
 #include "module_fixture.h"
 #include "params/declare_parameters.h"
+#include "tests/parameter_names.h"
 
 namespace {
 
 using kestrel::ParameterValue;
 using Plugin::AnalysisResult;
-using Plugin::LayerThresholds;
 using Vec3 = Plugin::plugin_glsl_types::genVec3<float>;
+using test::markId;
+using test::multiplierId;
+using test::thresholdId;
 
 constexpr int32_t kRenderTime = 12;
 constexpr int32_t kPlainMode = 0;
-
-// Identifiers spelt out here rather than taken from the plug-in's own helpers.
-std::string thresholdId(int channel, int layer, int band, int level) {
-    const char* const channels[3] = {"y", "u", "v"};
-    const char* const bands[3] = {"HH", "LH", "HL"};
-    std::string id = channels[channel];
-    id.append("L").append(std::to_string(layer)).append("_Threshold").append(bands[band]);
-    return id.append(std::to_string(level));
-}
-std::string multiplierId(int percent) {
-    return "Brightness:" + std::to_string(percent) + ":ThreasholdMult";
-}
-std::string markId(int percent) {
-    return "Brightness:" + std::to_string(percent) + ":ModifiedByUser";
-}
 
 // A distinct fraction per layer, level, channel and band: 0.001 .. 0.900.
 float distinctFraction(int layer, int level, int channel, int band) {
@@ -95,8 +83,7 @@ protected:
     kestrel::Host host{testing_support::loadedModule()};
 };
 
-// Layers the analysis did not reach are written as zero, whatever they held; reading gives
-// back the fractions.
+// Layers the analysis did not reach are written as zero, whatever they held.
 TEST_F(ThresholdSettingsTest, EveryThresholdRoundTripsInPercentUnderItsOwnIdentifier) {
     ASSERT_NE(store().find("vL9_ThresholdHL10"), nullptr);
     for (int written : {3, 10}) {
@@ -156,8 +143,7 @@ TEST_F(ThresholdSettingsTest, LayerHasThresholdsLooksAtTimeZeroOnly) {
     }
 }
 
-// The mean luma marks the nearest tenth band; only the analysis-box view (1) switches to
-// the result (0).
+// Only the analysis-box view (1) gives way to the result (0).
 TEST_F(ThresholdSettingsTest, MeanLumaMarksTheNearestTenthBandAndTheBoxViewGivesWay) {
     const struct {
         float meanY;

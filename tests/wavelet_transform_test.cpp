@@ -1,7 +1,5 @@
-// The generated wavelet programs and the multi-level transform, through the plug-in's own
-// code on a real context of our host. Expected values are hand-computed from the taps
-// rounded to six decimals (what the programs apply), come from a reference transform
-// written here over taps the filter tests pin down, or from perfect reconstruction.
+// The wavelet programs and multi-level transform on our host's context, against hand values,
+// a reference transform over the six-decimal taps the programs apply, and reconstruction.
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -31,9 +29,8 @@ Taps sixDigitTaps(const Plugin::WaveletFilter& filter) {
     return taps;
 }
 
-// A plain periodic analysis of one w x h channel (rows bottom up): `levels` levels, each
-// rows then columns over the lower-left region that halves with every level, the low band
-// into the first half of a line and the high band into the second.
+// Periodic analysis of one w x h channel: per level rows then columns of the lower-left
+// region, low band into a line's first half, high band into its second.
 std::vector<double> analyseReference(std::vector<double> v, int w, int h, int levels,
                                      const Taps& taps) {
     auto line = [&](int length, auto at) {
@@ -68,9 +65,8 @@ protected:
         host().api().GetChoiceParameter = &reportedMethod;
     }
 
-    // One pass of a named program over a 32-bit float row image, so the result shows the
-    // program's arithmetic rather than half-float storage; the target first holds `held`
-    // when it is given.
+    // One pass of a program over a 32-bit float row (its arithmetic, not half-float storage);
+    // the target first holds `held` when given.
     std::vector<float> onePass(const char* program, const std::vector<float>& rgba, int width,
                                float scale, const std::vector<float>& held = {}) {
         HostImage in = makeFilledImage(width, 1, rgba, GL_RGBA32F);
@@ -97,9 +93,7 @@ protected:
     }
 };
 
-// Haar on a row by hand, there and back; and the taps as printed, small and negative ones
-// included: column 4 of an 8-texel Daubechies 8 row, the first high-band sample, reads
-// columns 0..7 with the high-pass taps in order.
+// Haar by hand, there and back; Daubechies 8's first high-band sample reads 0..7 by its taps.
 TEST_F(WaveletTransform, RowPassesApplyTheirSixDigitTaps) {
     const std::vector<float> analysed = onePass("haarDec", row({1, 3, 5, 7}), 4, 1.0f);
     const float expected[4] = {2.828428f, 8.485284f, -1.414214f, -1.414214f};
@@ -131,10 +125,7 @@ TEST_F(WaveletTransform, TexelsBeyondTheRegionKeepWhatTheTargetHeld) {
     EXPECT_NEAR(out[8], -0.707107f, 1e-6);        // (0 - 1) a, the high band of 4 texels
 }
 
-// Multi-level analysis on half-float images against the reference, for every wavelet.
-// Half floats keep 11 significant bits, so every pass rounds by up to 2^-12 of a
-// coefficient's size; coarse coefficients grow by 2 per level, so the tolerance scales
-// with them.
+// Every wavelet, half floats: each pass rounds by up to 2^-12 of a coefficient's size.
 TEST_F(WaveletTransform, MultiLevelAnalysisMatchesTheReference) {
     const int width = 32;
     const int height = 16;
@@ -164,8 +155,8 @@ TEST_F(WaveletTransform, MultiLevelAnalysisMatchesTheReference) {
     }
 }
 
-// How far analysis then synthesis of L levels may move a value near 1 in half floats (see
-// the test below).
+// Analysis then synthesis in half floats: each of the 4L stores between passes may lose
+// 2^-10 of a value near 1 (a rasteriser may truncate); the taps' 1e-6 is far below that.
 double roundTripTolerance(int levels) {
     return 4.0 * levels * std::ldexp(1.0, -10);
 }
@@ -181,12 +172,7 @@ HostImage reconstruct(const Plugin::HostCall& call, HostImage& analysed, int lev
     return result;
 }
 
-// Analysis then synthesis returns the picture for every wavelet and level count, on sizes
-// that need padding. A half float's last place is up to 2^-10 of its value and a
-// rasteriser may truncate rather than round, so each of the 4L stores between passes can
-// lose 2^-10 of a value near 1 (coarser coefficients are larger, but their errors shrink by
-// the same factor on the way back). The six-digit taps are orthonormal to about 1e-6, far
-// below that.
+// Every wavelet and level count, on sizes that need padding.
 TEST_F(WaveletTransform, AnalysisThenSynthesisReturnsThePictureAndItsMirroredMargin) {
     struct Size {
         int width, height, levels;
@@ -242,9 +228,8 @@ TEST_F(WaveletTransform, AnalysisPadsOnceAndRunsTwoPassesPerLevel) {
     EXPECT_EQ(analysed.height, 64);
     EXPECT_EQ(analysed.internalFormat, GLuint(GL_RGBA16F));
     expectAttached(analysed, 0);
-    // A constant picture: each level doubles the approximation (the low taps sum to
-    // sqrt 2 per direction) and leaves no detail, so level 5's LL is 3 x 2 texels of
-    // 0.5 x 32 and everything beside it is 0. Ten half-float stores may each lose 2^-10.
+    // Each level doubles a constant's approximation and leaves no detail: level 5's LL is
+    // 3 x 2 texels of 0.5 x 32. Ten half-float stores may each lose 2^-10.
     const std::vector<float> out = read(analysed);
     auto at = [&](int x, int y) { return out[(size_t(y) * 96 + size_t(x)) * 4]; };
     for (int y = 0; y < 64; ++y) {
@@ -270,8 +255,7 @@ TEST_F(WaveletTransform, OneTexelWideInputIsCopiedWithoutAnyPass) {
     release({in, analysed});
 }
 
-// A layer above level 0 whose size is already a multiple of 2^L: the analysis must start
-// from that level, not from level 0 at the same corner.
+// A layer above level 0 already a multiple of 2^L is read at its level, not level 0.
 TEST_F(WaveletTransform, ALevelThatNeedsNoPaddingIsStillReadAtItsOwnLevel) {
     HostImage in = Plugin::makeImageLike(call(), 128, 64, true, 1);
     const std::vector<float> level0 = test::randomRgba(128, 64, 3, 0.0f, 1.0f);
