@@ -151,13 +151,6 @@ const Patch* patchHolding(const std::vector<Patch>& patches, const PixelBox& box
     return nullptr;
 }
 
-bool insideFrame(const PixelBox& b, int width, int height) {
-    return b.x >= 0 && b.y >= 0 && b.width > 0 && b.height > 0 && b.x + b.width <= width &&
-           b.y + b.height <= height;
-}
-
-// ---------------------------------------------------------------------------------------
-
 TEST(BrightnessBand, RoundsMeanLumaToTheNearestTenthAndClamps) {
     const std::pair<float, int> cases[] = {{0.47f, 50}, {0.44f, 40},       {0.04f, 0},
                                            {0.06f, 10}, {0.96f, 100},      {-0.3f, 0},
@@ -177,9 +170,6 @@ TEST(BoxSides, LargestFirstPowersOfTwoThatLeaveRoomToMove) {
     EXPECT_TRUE(boxSides(0, 0).empty());
     EXPECT_EQ(boxSides(5000, 63), (Sides{32}));  // the only side that fits
 }
-
-// ---------------------------------------------------------------------------------------
-// Pure noise: every box is flat, and the estimate recovers the deviation that was added.
 
 TEST(NoiseEstimate, RecoversTheAddedDeviationInEveryBoxOfPureNoise) {
     // Grid of 64-pixel boxes at 32-pixel steps on 640 × 360: 19 × 10 positions.
@@ -205,20 +195,6 @@ TEST(NoiseEstimate, RecoversTheAddedDeviationInEveryBoxOfPureNoise) {
         EXPECT_NEAR(sum / candidates.size(), sigma, 0.01 * sigma) << sigma;
     }
 }
-
-TEST(NoiseEstimate, IgnoresSmoothShadingAcrossAFlatArea) {
-    Scene scene(kWidth, kHeight);
-    // A ramp from 0.3 to 0.7 across the frame is shading, not detail.
-    scene.paintRect({0, 0, kWidth, kHeight},
-                    [](int x, int) { return 0.3f + 0.4f * static_cast<float>(x) / kWidth; });
-    const LumaImage image = scene.withNoise([](float) { return 0.02f; }, 11);
-    const std::vector<BoxCandidate> candidates = rankCandidates(image, 64);
-    EXPECT_GE(candidates.size(), 29u * 15u - 5u);
-    for (const BoxCandidate& c : candidates) EXPECT_NEAR(c.noiseSigma, 0.02f, 0.002f);
-}
-
-// ---------------------------------------------------------------------------------------
-// Detail and clipping are refused.
 
 TEST(Flatness, EveryCandidateLiesInAFlatUnclippedPatchOfTheRightBrightness) {
     const Scene scene = patchScene(kPatches, 21);
@@ -253,9 +229,6 @@ TEST(Flatness, CandidatesComeMidTonesFirstThenByScore) {
         }
     }
 }
-
-// ---------------------------------------------------------------------------------------
-// The chosen boxes.
 
 // The primary box goes to the noisiest mid-tone patch, else to the noisiest flat area; one
 // brightness box more for each other patch, each of its own band.
@@ -315,15 +288,10 @@ TEST(ChooseBoxes, FallsBackToSmallerBoxesWhenOnlySmallFlatAreasExist) {
     EXPECT_TRUE(boxes.brightness.empty());
 }
 
-// Frames too small for a box, and box sides the frame or the method cannot take, find
-// nothing without failing; a 40-pixel frame just holds one 32-pixel box.
+// A picture whose data does not match its size, and box sides the frame or the method cannot
+// take, find nothing without failing (frames too small for any side: BoxSides); a 40-pixel
+// frame just holds one 32-pixel box.
 TEST(ChooseBoxes, OnlyBoxesThatFitTheFrameAreFound) {
-    for (const auto& [w, h] :
-         std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {10, 10}, {31, 100}, {100, 31}}) {
-        const LumaImage image = Scene(w, h).withNoise([](float) { return 0.02f; }, 81);
-        EXPECT_FALSE(chooseBoxes(image).found) << w << "x" << h;
-        EXPECT_TRUE(rankCandidates(image, 32).empty()) << w << "x" << h;
-    }
     LumaImage wrongSize{100, 100, std::vector<float>(50, 0.5f)};
     EXPECT_FALSE(chooseBoxes(wrongSize).found);
     EXPECT_TRUE(rankCandidates(wrongSize, 64).empty());
@@ -331,18 +299,15 @@ TEST(ChooseBoxes, OnlyBoxesThatFitTheFrameAreFound) {
     const AutoBoxes small = chooseBoxes(Scene(40, 40).withNoise([](float) { return 0.02f; }, 91));
     ASSERT_TRUE(small.found);
     EXPECT_EQ(small.primary.box.width, 32);
-    EXPECT_TRUE(insideFrame(small.primary.box, 40, 40));
+    EXPECT_TRUE((Rect{0, 0, 40, 40}.contains(small.primary.box)));
     EXPECT_TRUE(small.brightness.empty());
 
     const LumaImage image = Scene(kWidth, kHeight).withNoise([](float) { return 0.02f; }, 93);
     EXPECT_TRUE(rankCandidates(image, 16).empty());
     EXPECT_TRUE(rankCandidates(image, 1024).empty());
     for (const BoxCandidate& c : rankCandidates(image, 128))
-        EXPECT_TRUE(insideFrame(c.box, kWidth, kHeight));
+        EXPECT_TRUE((Rect{0, 0, kWidth, kHeight}.contains(c.box)));
 }
-
-// ---------------------------------------------------------------------------------------
-// Correlated noise, as demosaicing, codecs and film grain make it.
 
 TEST(CorrelatedNoise, IsMeasuredFromTheFrameAndFlatPatchesStillFound) {
     const LumaImage image = patchScene(kPatches, 101).withNoise(midToneGrain, 102, true);
@@ -388,9 +353,6 @@ TEST(CorrelatedNoise, AFaintTextureShapedLikeTheNoiseIsTooLoudToBeFlat) {
         EXPECT_TRUE(quiet.contains(c.box)) << "box at " << c.box.x << "," << c.box.y;
     }
 }
-
-// ---------------------------------------------------------------------------------------
-// Frames without a clearly flat area.
 
 TEST(NoFlatArea, ClippedBlankAndTexturedFramesAreRefusedForWhatTheyAre) {
     Scene black(320, 240);

@@ -1,13 +1,7 @@
-// Reading and writing video files and image sequences: round trips through our writer and
-// reader, files made by the independent ffmpeg tool, frame-accurate random access, errors
-// (inputs the reader refuses are among the tool's refused jobs, cli_jobs_test);
-// and outputs a user can trust: single images at the source's depth, files that appear under
-// their name only when complete, and a full disk that leaves nothing behind; and what travels
-// beside the pictures: sound (copied where the container takes its codec, re-encoded where it
-// does not, left out when asked), subtitles, metadata (creation time, title, language,
-// timecode, rotation) and each frame's own time. Sources are made by the independent ffmpeg
-// tool and the outputs read back with ffprobe; pictures pass through unchanged.
-#include <fcntl.h>
+// Reading and writing video files, image sequences and single images: round trips, files
+// made by the independent ffmpeg tool (read back with ffprobe), frame-accurate random access,
+// outputs that appear only when complete, a full disk, and the sound, subtitles, metadata and
+// frame times that travel beside the pictures.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -32,22 +26,19 @@ using media_files::output;
 using media_files::probe;
 using media_files::TempFolder;
 
-float onGrid(double value, double levels) {
-    return float(std::round(value * levels) / levels);
-}
-
 // Frame `index` of a test clip: red and green gradients, blue changing per frame, alpha
 // stepping through 0, 1/4 .. 1 (straight alpha: colour under alpha 0 must survive). Values lie
 // on the grid of `levels` steps so that lossless formats give them back exactly.
 Picture pattern(int width, int height, int index, bool alpha, double levels) {
     Picture p{width, height, std::vector<float>(size_t(width) * height * 4)};
+    const auto onGrid = [levels](double v) { return float(std::round(v * levels) / levels); };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             float* px = &p.rgba[(size_t(y) * width + x) * 4];
-            px[0] = onGrid(double(x) / (width - 1), levels);
-            px[1] = onGrid(double(y) / (height - 1), levels);
-            px[2] = onGrid(0.2 + 0.15 * index, levels);
-            px[3] = alpha ? onGrid((x % 5) / 4.0, levels) : 1.0f;
+            px[0] = onGrid(double(x) / (width - 1));
+            px[1] = onGrid(double(y) / (height - 1));
+            px[2] = onGrid(0.2 + 0.15 * index);
+            px[3] = alpha ? onGrid((x % 5) / 4.0) : 1.0f;
         }
     }
     return p;
@@ -93,37 +84,27 @@ std::string caseName(const std::string& text) {
 
 // 64 x 48 at 24000/1001 per second; `frames` 0: not known beforehand.
 VideoInfo sourceInfo(int bitDepth, bool alpha, bool isFloat = false, int64_t frames = 0) {
-    VideoInfo info;
-    info.frameCount = frames;
-    info.width = 64;
-    info.height = 48;
-    info.rateNum = 24000;
-    info.rateDen = 1001;
-    info.bitDepth = bitDepth;
-    info.hasAlpha = alpha;
-    info.isFloat = isFloat;
-    return info;
+    return {64, 48, 24000, 1001, frames, "", "", bitDepth, isFloat, alpha, 0, 0};
 }
 
 struct RoundTrip {
     std::string output;  // file name, or a pattern for sequences
     std::string codec;
-    int sourceDepth;
-    bool sourceFloat;
+    int sourceDepth;  // float for EXR
     bool alpha;       // the source has alpha
     bool keepsAlpha;  // the format stores it
     int storedDepth;  // bit depth the reader reports
     double maxError;  // > 0: lossless up to this; 0: lossy, judged by minPsnr
     double minPsnr;
-    float minAlpha = 0;  // pixels below this alpha are not compared
 };
 
 class RoundTripTest : public testing::TestWithParam<RoundTrip> {};
 
 TEST_P(RoundTripTest, KeepsSizeRateCountDepthAlphaAndPictures) {
     const RoundTrip& c = GetParam();
+    const bool exr = c.output.ends_with(".exr");  // float, premultiplied: see the tolerances
     TempFolder folder;
-    const VideoInfo source = sourceInfo(c.sourceDepth, c.alpha, c.sourceFloat);
+    const VideoInfo source = sourceInfo(c.sourceDepth, c.alpha, exr);
     const double levels = c.sourceDepth <= 8 ? 255.0 : 65535.0;
     constexpr int kFrames = 3;
     {
@@ -148,7 +129,7 @@ TEST_P(RoundTripTest, KeepsSizeRateCountDepthAlphaAndPictures) {
         ASSERT_EQ(picture.height, 48);
         Picture expected = pattern(64, 48, i, c.alpha && c.keepsAlpha, levels);
         if (c.maxError > 0)
-            EXPECT_LE(maxError(expected, picture, c.minAlpha), c.maxError) << "frame " << i;
+            EXPECT_LE(maxError(expected, picture, exr ? 0.25f : 0), c.maxError) << "frame " << i;
         else
             EXPECT_GE(psnr(expected, picture), c.minPsnr) << "frame " << i;
     }
@@ -166,41 +147,23 @@ TEST_P(RoundTripTest, KeepsSizeRateCountDepthAlphaAndPictures) {
 constexpr double kExact16 = 0.25 / 65535;
 INSTANTIATE_TEST_SUITE_P(
     Formats, RoundTripTest,
-    testing::Values(RoundTrip{"deep.mkv", "", 16, false, true, true, 16, kExact16, 0},
-                    RoundTrip{"plain.mkv", "", 8, false, false, false, 8, 0.25 / 255, 0},
-                    RoundTrip{"alpha8.mkv", "", 8, false, true, true, 8, 0.25 / 255, 0},
-                    RoundTrip{"deep.avi", "", 10, false, false, false, 16, kExact16, 0},
-                    RoundTrip{"hq.mov", "", 10, false, false, false, 10, 0, 42},
-                    RoundTrip{"alpha.mov", "", 16, false, true, true, 12, 0, 42},
-                    RoundTrip{"plain.mp4", "", 8, false, true, false, 8, 0, 38},
-                    RoundTrip{"deep.mp4", "", 10, false, false, false, 10, 0, 40},
-                    RoundTrip{"hevc.mp4", "h265", 10, false, false, false, 10, 0, 40},
-                    RoundTrip{"hevc8.mkv", "hevc", 8, false, false, false, 8, 0, 38},
-                    RoundTrip{"plain.y4m", "", 8, false, false, false, 8, 0, 45},
-                    RoundTrip{"deep.y4m", "", 16, false, false, false, 16, 0, 70},
-                    RoundTrip{"png/%04d.png", "", 16, false, true, true, 16, kExact16, 0},
-                    RoundTrip{"tif/f%03d.tif", "", 16, false, false, false, 16, kExact16, 0},
-                    RoundTrip{"dpx/%04d.dpx", "", 16, false, true, true, 16, kExact16, 0},
-                    RoundTrip{"exr/%d.exr", "", 16, true, true, true, 16, 2.0 / 1024, 0, 0.25f}),
+    testing::Values(RoundTrip{"deep.mkv", "", 16, true, true, 16, kExact16, 0},
+                    RoundTrip{"plain.mkv", "", 8, false, false, 8, 0.25 / 255, 0},
+                    RoundTrip{"alpha8.mkv", "", 8, true, true, 8, 0.25 / 255, 0},
+                    RoundTrip{"deep.avi", "", 10, false, false, 16, kExact16, 0},
+                    RoundTrip{"hq.mov", "", 10, false, false, 10, 0, 42},
+                    RoundTrip{"alpha.mov", "", 16, true, true, 12, 0, 42},
+                    RoundTrip{"plain.mp4", "", 8, true, false, 8, 0, 38},
+                    RoundTrip{"deep.mp4", "", 10, false, false, 10, 0, 40},
+                    RoundTrip{"hevc.mp4", "h265", 10, false, false, 10, 0, 40},
+                    RoundTrip{"hevc8.mkv", "hevc", 8, false, false, 8, 0, 38},
+                    RoundTrip{"plain.y4m", "", 8, false, false, 8, 0, 45},
+                    RoundTrip{"deep.y4m", "", 16, false, false, 16, 0, 70},
+                    RoundTrip{"png/%04d.png", "", 16, true, true, 16, kExact16, 0},
+                    RoundTrip{"tif/f%03d.tif", "", 16, false, false, 16, kExact16, 0},
+                    RoundTrip{"dpx/%04d.dpx", "", 16, true, true, 16, kExact16, 0},
+                    RoundTrip{"exr/%d.exr", "", 16, true, true, 16, 2.0 / 1024, 0}),
     [](const auto& info) { return caseName(info.param.output + info.param.codec); });
-
-// The expected colour 0x804020 is the one given to ffmpeg, whatever path it took through YUV.
-void expectSolidColour(const fs::path& input, const std::string& codec, float tolerance) {
-    auto reader = MediaReader::open(input);
-    EXPECT_EQ(reader->info().codec, codec);
-    EXPECT_EQ(reader->info().frameCount, 3);
-    EXPECT_EQ(reader->info().rateNum * 1.0 / reader->info().rateDen, 24.0);
-    Picture picture;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(reader->read(i, picture));
-        const float* centre =
-            &picture.rgba[(size_t(picture.height / 2) * picture.width + picture.width / 2) * 4];
-        EXPECT_NEAR(centre[0], 128 / 255.0, tolerance) << input;
-        EXPECT_NEAR(centre[1], 64 / 255.0, tolerance) << input;
-        EXPECT_NEAR(centre[2], 32 / 255.0, tolerance) << input;
-        EXPECT_EQ(centre[3], 1.0f) << input;
-    }
-}
 
 // The colour source is made to give RGB, so that every file below starts from exact RGB values.
 const std::string kColour = "-f lavfi -i color=c=0x804020:s=64x48:r=24,format=rgb24 -frames:v 3 ";
@@ -229,9 +192,21 @@ TEST(ReadsFfmpegOutput, SolidColourThroughEachCodec) {
          " -vf scale=out_color_matrix=bt709,format=yuv422p -c:v dnxhd -profile:v dnxhr_hq",
          "dnxhd", 3.5f / 255},
     };
-    for (const Input& in : inputs) {
+    for (const Input& in : inputs) {  // the colour given to ffmpeg, whatever way through YUV
         ASSERT_TRUE(ffmpeg(in.arguments + " " + (folder / in.name).string()));
-        expectSolidColour(folder / in.name, in.codec, in.tolerance);
+        auto reader = MediaReader::open(folder / in.name);
+        EXPECT_EQ(reader->info().codec, in.codec);
+        EXPECT_EQ(reader->info().frameCount, 3);
+        EXPECT_EQ(reader->info().rateNum * 1.0 / reader->info().rateDen, 24.0);
+        Picture p;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(reader->read(i, p));
+            const float* centre = &p.rgba[(size_t(p.height / 2) * p.width + p.width / 2) * 4];
+            EXPECT_NEAR(centre[0], 128 / 255.0, in.tolerance) << in.name;
+            EXPECT_NEAR(centre[1], 64 / 255.0, in.tolerance) << in.name;
+            EXPECT_NEAR(centre[2], 32 / 255.0, in.tolerance) << in.name;
+            EXPECT_EQ(centre[3], 1.0f) << in.name;
+        }
     }
 }
 
@@ -263,26 +238,6 @@ TEST(ReadsSequences, SixteenBitPngsExactlyStoppingAtTheFirstGapOrAlone) {
     EXPECT_NEAR(picture.rgba[0], 40000 / 65535.0, 1e-7);
 }
 
-// Reads every frame in order, then jumps around and compares with what the sequential pass gave.
-void expectFrameAccurate(const fs::path& input, int frames) {
-    std::vector<Picture> sequential(frames);
-    {
-        auto reader = MediaReader::open(input);
-        ASSERT_EQ(reader->info().frameCount, frames);
-        for (int i = 0; i < frames; ++i) ASSERT_TRUE(reader->read(i, sequential[i]));
-        EXPECT_EQ(reader->decodedFrames(), frames) << "each frame decoded exactly once";
-        Picture past;
-        EXPECT_FALSE(reader->read(frames, past));
-        EXPECT_FALSE(reader->read(-1, past));
-    }
-    auto reader = MediaReader::open(input);
-    Picture picture;
-    for (int index : {37, 10, 11, 39, 0, 30, 29, 31, 38, 20, 20, 5}) {
-        ASSERT_TRUE(reader->read(index, picture)) << index;
-        EXPECT_TRUE(picture.rgba == sequential[index].rgba) << input << " frame " << index;
-    }
-}
-
 // A moving test card with frame numbers; keyframes every 12 frames, B-frames, and for H.265
 // open GOPs, whose leading pictures depend on the previous GOP.
 TEST(RandomAccess, FrameNAfterAJumpEqualsFrameNInOrder) {
@@ -295,14 +250,22 @@ TEST(RandomAccess, FrameNAfterAJumpEqualsFrameNInOrder) {
         {"ffv1.avi", "-c:v ffv1"},
         {"raw.y4m", "-pix_fmt yuv420p"},
         {"%03d.png", ""}};
-    for (const auto& [name, codec] : inputs) {
+    for (const auto& [name, codec] : inputs) {  // every frame in order, then jumps around
         ASSERT_TRUE(ffmpeg(card + codec + " " + (folder / name).string()));
-        expectFrameAccurate(folder / name, 40);
+        std::vector<Picture> sequential(40);
+        auto reader = MediaReader::open(folder / name);
+        ASSERT_EQ(reader->info().frameCount, 40);
+        for (int i = 0; i < 40; ++i) ASSERT_TRUE(reader->read(i, sequential[i]));
+        EXPECT_EQ(reader->decodedFrames(), 40) << "each frame decoded exactly once";
+        Picture picture;
+        EXPECT_FALSE(reader->read(40, picture));
+        EXPECT_FALSE(reader->read(-1, picture));
+        reader = MediaReader::open(folder / name);
+        for (int index : {37, 10, 11, 39, 0, 30, 29, 31, 38, 20, 20, 5}) {
+            ASSERT_TRUE(reader->read(index, picture)) << index;
+            EXPECT_TRUE(picture.rgba == sequential[index].rgba) << name << " frame " << index;
+        }
     }
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
@@ -319,7 +282,7 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
               }).find("unknown codec 'vp9'"),
               std::string::npos);
 
-    writeBytes(folder / "out.mkv", "old");
+    std::ofstream(folder / "out.mkv") << "old";
     EXPECT_EQ(errorOf([&] { MediaWriter::create(folder / "out.mkv", source, {}); }),
               quotedPath(folder / "out.mkv") + " exists (use -y to overwrite)");
     EXPECT_EQ(fs::file_size(folder / "out.mkv"), 3u);
@@ -329,7 +292,7 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     EXPECT_GT(fs::file_size(folder / "out.mkv"), 3u);
 
     // A sequence refuses only the images it would write: 0..4 holds 3, 4..8 does not.
-    writeBytes(folder / "0003.png", "old");
+    std::ofstream(folder / "0003.png") << "old";
     VideoInfo fiveFrames = source;
     fiveFrames.frameCount = 5;
     EXPECT_NE(errorOf([&] {
@@ -355,24 +318,12 @@ TEST(WriteErrors, RefusesUnknownTypesExistingOutputsAndBadSizes) {
     EXPECT_FALSE(fs::exists(folder / "a.mp4"));
 }
 
-// Random values: they compress badly, so a few frames fill a small limit.
-Picture noise(int width, int height, unsigned seed) {
-    Picture p{width, height, std::vector<float>(size_t(width) * height * 4)};
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(0.0f, 1.0f);
-    for (size_t i = 0; i < p.rgba.size(); ++i) p.rgba[i] = i % 4 == 3 ? 1.0f : value(random);
-    return p;
-}
-
 struct Still {
     std::string name;
     int sourceDepth;
     bool sourceFloat;
     bool alpha;
-    int storedDepth;  // what a reader finds in the file
-    bool keepsAlpha;  // JPEG has none
-    double levels;    // the grid the picture is made on
-    float maxError;   // > 0: kept up to this; 0: lossy, judged by PSNR
+    float maxError;  // > 0: kept up to this; 0: lossy (JPEG, which keeps no alpha), by PSNR
 };
 
 class SingleImage : public testing::TestWithParam<Still> {};
@@ -382,8 +333,10 @@ class SingleImage : public testing::TestWithParam<Still> {};
 // keep 11 significant bits, so values up to 1 are within 2^-11.
 TEST_P(SingleImage, KeepsTheSourceDepthAndItsValues) {
     const Still& s = GetParam();
+    const double levels = s.sourceDepth == 8 ? 255 : s.sourceDepth == 10 ? 1023 : 65535;
+    const bool keepsAlpha = s.alpha && s.maxError > 0;
     TempFolder folder;
-    const Picture picture = pattern(64, 48, 0, s.alpha, s.levels);
+    const Picture picture = pattern(64, 48, 0, s.alpha, levels);
     auto writer = MediaWriter::create(folder / s.name,
                                       sourceInfo(s.sourceDepth, s.alpha, s.sourceFloat, 1), {});
     writer->write(picture);
@@ -393,35 +346,30 @@ TEST_P(SingleImage, KeepsTheSourceDepthAndItsValues) {
 
     auto reader = MediaReader::open(folder / s.name);
     EXPECT_EQ(reader->info().frameCount, 1);
-    EXPECT_EQ(reader->info().bitDepth, s.storedDepth);
+    EXPECT_EQ(reader->info().bitDepth, s.sourceDepth);
     EXPECT_EQ(reader->info().isFloat, s.sourceFloat);
-    EXPECT_EQ(reader->info().hasAlpha, s.alpha && s.keepsAlpha);
+    EXPECT_EQ(reader->info().hasAlpha, keepsAlpha);
     Picture back;
     ASSERT_TRUE(reader->read(0, back));
-    const Picture expected = pattern(64, 48, 0, s.alpha && s.keepsAlpha, s.levels);
+    const Picture expected = pattern(64, 48, 0, keepsAlpha, levels);
     if (s.maxError > 0)
         EXPECT_LE(maxError(expected, back), s.maxError);
     else
         EXPECT_GE(psnr(expected, back), 35.0);  // JPEG's default quality on a smooth gradient
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, SingleImage,
-    testing::Values(Still{"a.png", 8, false, true, 8, true, 255, 0.25f / 255},
-                    Still{"b.png", 16, false, true, 16, true, 65535, 0.25f / 65535},
-                    Still{"c.tif", 8, false, false, 8, true, 255, 0.25f / 255},
-                    Still{"d.tiff", 16, false, true, 16, true, 65535, 0.25f / 65535},
-                    Still{"e.tif", 32, true, false, 32, true, 65535, 1e-7f},
-                    Still{"f.jpg", 8, false, true, 8, false, 255, 0},
-                    Still{"g.exr", 16, true, false, 16, true, 65535, 1.0f / 2048},
-                    Still{"h.exr", 32, true, false, 32, true, 65535, 1e-7f},
-                    Still{"i.dpx", 10, false, false, 10, true, 1023, 0.25f / 1023},
-                    Still{"j.dpx", 16, false, false, 16, true, 65535, 0.25f / 65535}),
-    [](const auto& info) { return caseName(info.param.name); });
-
-bool isTemporary(const std::string& name) {
-    return name.front() == '.' && name.ends_with(".part");
-}
+INSTANTIATE_TEST_SUITE_P(Types, SingleImage,
+                         testing::Values(Still{"a.png", 8, false, true, 0.25f / 255},
+                                         Still{"b.png", 16, false, true, 0.25f / 65535},
+                                         Still{"c.tif", 8, false, false, 0.25f / 255},
+                                         Still{"d.tiff", 16, false, true, 0.25f / 65535},
+                                         Still{"e.tif", 32, true, false, 1e-7f},
+                                         Still{"f.jpg", 8, false, true, 0},
+                                         Still{"g.exr", 16, true, false, 1.0f / 2048},
+                                         Still{"h.exr", 32, true, false, 1e-7f},
+                                         Still{"i.dpx", 10, false, false, 0.25f / 1023},
+                                         Still{"j.dpx", 16, false, false, 0.25f / 65535}),
+                         [](const auto& info) { return caseName(info.param.name); });
 
 // A video file exists under its name only once finish() made it whole; until then only a
 // hidden temporary name beside it does, and nothing is left of it afterwards. An output
@@ -445,7 +393,7 @@ TEST(CompleteOutputs, AppearUnderTheirNameOnlyWhenFinished) {
         writer->write(picture);
         const std::vector<std::string> during = folder.names();
         ASSERT_EQ(during.size(), 1u) << name;
-        EXPECT_TRUE(isTemporary(during[0])) << during[0];
+        EXPECT_TRUE(during[0].front() == '.' && during[0].ends_with(".part")) << during[0];
         EXPECT_NE(during[0].find(name), std::string::npos) << during[0];
         writer->write(picture);
         writer->finish();
@@ -463,26 +411,10 @@ TEST(CompleteOutputs, AppearUnderTheirNameOnlyWhenFinished) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"a.mkv"});
 }
 
-// Writes frames of noise until the writer fails; the child's exit code says how it ended:
-// 0 failed with `expected` in the message, 2 never failed, 3 failed otherwise.
-int writeUntilFailure(const fs::path& output, const VideoInfo& source,
-                      const std::string& expected) {
-    try {
-        auto writer = MediaWriter::create(output, source, {});
-        for (int i = 0; i < source.frameCount; ++i)
-            writer->write(noise(source.width, source.height, i));
-        writer->finish();
-    } catch (const MediaError& e) {
-        if (std::string(e.what()).find(expected) != std::string::npos) return 0;
-        std::fprintf(stderr, "unexpected failure: %s\n", e.what());
-        return 3;
-    }
-    return 2;
-}
-
 // A full disk, made by a file size limit in a child process: the write that crosses it fails
 // ("File too large", as ENOSPC would say "No space left on device"), and no file is left,
-// neither under the output's name nor a temporary one.
+// neither under the output's name nor a temporary one. Random values compress badly, so a few
+// frames fill the limit. The child exits 0 when the write failed so, 2 if it never failed.
 TEST(WriteFailures, AFullDiskLeavesNoFile) {
     for (const std::string name : {"a.mkv", "a.mp4", "seq/%04d.png", "still.tif"}) {
         TempFolder folder;
@@ -493,7 +425,23 @@ TEST(WriteFailures, AFullDiskLeavesNoFile) {
             signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing
             const rlimit limit{64 * 1024, 64 * 1024};
             setrlimit(RLIMIT_FSIZE, &limit);
-            return writeUntilFailure(folder / name, source, "File too large");
+            std::mt19937 random(1);
+            std::uniform_real_distribution<float> value(0.0f, 1.0f);
+            Picture noise{128, 128, std::vector<float>(128 * 128 * 4, 1.0f)};
+            try {
+                auto writer = MediaWriter::create(folder / name, source, {});
+                for (int i = 0; i < source.frameCount; ++i) {
+                    for (size_t k = 0; k < noise.rgba.size(); k += 4)
+                        for (size_t c = k; c < k + 3; ++c) noise.rgba[c] = value(random);
+                    writer->write(noise);
+                }
+                writer->finish();
+            } catch (const MediaError& e) {
+                if (std::string(e.what()).find("File too large") != std::string::npos) return 0;
+                std::fprintf(stderr, "unexpected failure: %s\n", e.what());
+                return 3;
+            }
+            return 2;
         });
         EXPECT_EQ(result, 0) << name;
         EXPECT_TRUE(folder.names().empty()) << name << ": " << folder.names().front();
@@ -635,22 +583,13 @@ INSTANTIATE_TEST_SUITE_P(Containers, SoundReencode,
                                          Reencode{"-c:a alac", "a.avi", "pcm_s16le", true}),
                          soundCaseName);
 
-TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneOrWhenAskedAndSpansTheFramesWritten) {
+TEST(Sound, IsLeftOutWhereTheContainerHoldsNoneAndSpansTheFramesWritten) {
     TempFolder folder;
     const fs::path source = folder / "source.mkv";
     ASSERT_TRUE(makeSource(source, "-c:a aac"));
-    std::vector<std::string> notes = transfer(source, folder / "a.y4m");
+    const std::vector<std::string> notes = transfer(source, folder / "a.y4m");
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("left out"), std::string::npos) << notes[0];
-
-    notes = transfer(source, folder / "quiet.mkv", {.audio = false});
-    EXPECT_TRUE(notes.empty()) << "--no-audio is its own answer";
-    EXPECT_EQ(audioCodec(folder / "quiet.mkv"), "");
-
-    notes = transfer(source, folder / "chunk.mkv", {.audio = false, .audioLeftOut = "a chunk"});
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_NE(notes[0].find("a chunk"), std::string::npos) << notes[0];
-    EXPECT_EQ(audioCodec(folder / "chunk.mkv"), "");
 
     // A job stopped early, or a range, carries the sound of its frames only (to a packet,
     // here 1024 samples of AAC, 21 ms); pictures and sound of a range both start at 0.
