@@ -1,6 +1,6 @@
 // The element in this process, on llvmpipe, inside pipelines of GStreamer's own elements: the
-// tool's picture (`ruvovav denoise` on the same frames) at 8 and 16 bits, with a profile
-// and with the automatic analysis; every frame out with its timestamps and flags, and the
+// tool's picture (`ruvovav denoise` on the same frames) at 8 bits with the automatic analysis
+// and at 16 bits with a profile; every frame out with its timestamps and flags, and the
 // delay it reports; a seek in the middle of a file; an element destroyed while it holds frames.
 #include <gst/app/app.h>
 #include <gst/gst.h>
@@ -209,7 +209,8 @@ protected:
 
 fs::path GstreamerElement::dir_;
 
-// The 8-bit route with a profile is compared with the tool by gstreamer_launch_test.
+// 8 bits with the automatic analysis here; a profile is read the same way at either depth,
+// and is compared at 16 bits below.
 TEST_F(GstreamerElement, AnalysesTheFirstFrameAsTheToolDoesWithoutAProfile) {
     const std::vector<Bytes> element =
         decoded(pngSource(path("in8/%04d.png")), "RGBA", "videoconvert ! ruvovav name=denoiser ! ");
