@@ -6,6 +6,7 @@ add_library(ruvovav_editor_core STATIC
   editor_core/centred_effect.cpp
   editor_core/centred_window.cpp
   editor_core/editor_effect.cpp
+  editor_core/frame_analysis.cpp
   editor_core/frame_clock.cpp
   editor_core/gl_session.cpp
   editor_core/gl_thread.cpp

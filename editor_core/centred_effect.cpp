@@ -1,6 +1,6 @@
 #include "editor_core/centred_effect.h"
 
-#include "cli/analysis_runner.h"
+#include "editor_core/frame_analysis.h"
 #include "editor_core/module_location.h"
 #include "editor_core/session_settings.h"
 #include "params/parameter_ids.h"
@@ -58,7 +58,7 @@ CentredRender CentredEffect::renderNext() {
             s.setClip(frame.width, frame.height, int(frames.size()),
                       [frames](int i) { return frames[size_t(i)]; });
             CentredRender r;
-            if (!analysed_) r.analysisIssue = analyse(s, frame, current);
+            if (!analysed_) r.analysisIssue = analyseFrame(s, frame, current, analysed_);
             if (analysed_) r.rgba = s.render(current);
             return r;
         });
@@ -67,17 +67,6 @@ CentredRender CentredEffect::renderNext() {
     } catch (...) {
         window_.advance(frames_);  // the frame is done with, rendered or not
         throw;
-    }
-}
-
-std::string CentredEffect::analyse(cli::EffectSession& session, const kestrel::Frame& frame,
-                                   int index) {
-    try {
-        const cli::AnalysisRun run = cli::runAnalysis(session, frame, {.frame = index});
-        analysed_ = true;
-        return run.warning;
-    } catch (const cli::SessionError& refusal) {
-        return refusal.what();
     }
 }
 

@@ -59,9 +59,6 @@ public:
     int outstandingImages();
 
 private:
-    // The tool's automatic analysis of `frame`: its warning, or why it refused the frame.
-    std::string analyse(cli::EffectSession& session, const kestrel::Frame& frame, int index);
-
     CentredWindow window_;
     std::unique_ptr<GlSession> session_;
     std::optional<std::string> profile_;  // the profile of the last start, failed or not

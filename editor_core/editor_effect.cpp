@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/analysis_runner.h"
+#include "editor_core/frame_analysis.h"
 #include "editor_core/module_location.h"
 #include "editor_core/rgba8_frames.h"
 
@@ -14,18 +14,6 @@ struct Rendered {
     std::vector<float> rgba;    // empty when the analysis refused the frame
     std::string analysisIssue;  // why the analysis refused, or its warning
 };
-
-// The tool's automatic analysis on the current (last) frame of the window.
-std::string analyse(cli::EffectSession& session, const kestrel::Frame& frame, int index,
-                    bool& analysed) {
-    try {
-        const cli::AnalysisRun run = cli::runAnalysis(session, frame, {.frame = index});
-        analysed = true;
-        return run.warning;
-    } catch (const cli::SessionError& refusal) {
-        return refusal.what();
-    }
-}
 
 }  // namespace
 
@@ -85,7 +73,7 @@ bool EditorEffect::renderWindow(const EditorSettings& settings, uint8_t* out) {
         cli::applySettings(s.parameters(), adjustedSettings(started_, settings, s.parameters()));
         s.setClip(width_, height_, current + 1, [frames](int i) { return frames[size_t(i)]; });
         Rendered r;
-        if (!analysed_) r.analysisIssue = analyse(s, *frames.back(), current, analysed_);
+        if (!analysed_) r.analysisIssue = analyseFrame(s, *frames.back(), current, analysed_);
         if (analysed_) r.rgba = s.render(current);
         return r;
     });
