@@ -41,7 +41,7 @@ void appendHeader(std::string& text) {
         "uniform vec2 size;\n"
         "\n"
         "vec4 fetch(ivec2 texel) {\n"
-        "    return texture(source, (vec2(texel) + 0.5) / size);\n"
+        "    return texelFetch(source, texel, 0);\n"
         "}\n"
         "\n";
 }
@@ -50,7 +50,7 @@ void appendHeader(std::string& text) {
 void appendOpening(std::string& text, std::string_view regionSize) {
     line(text, 0, "void main() {");
     line(text, 1, "ivec2 p = ivec2(coordinate * size);");
-    line(text, 1, "vec4 c = fetch(p);");
+    line(text, 1, "vec4 c;");
     line(text, 1, "if (coordinate.x <= bound.x && coordinate.y <= bound.y) {");
     line(text, 2, "ivec2 R = " + std::string(regionSize) + ";");
 }
@@ -60,33 +60,44 @@ void appendTapPositions(std::string& text, int n, std::string_view flag) {
     line(text, 2, "bool " + std::string(flag) + ";");
 }
 
-// Output sample x reads (2x + k) mod R; p and R are never negative, so % is a true modulo.
+// Output sample x reads (2x + k) mod R. Inside the region x < R, so 2x mod R takes one
+// subtraction (the min keeps a stray fragment's reads in the image), and each next tap steps
+// on and wraps to 0 at R: an integer modulo costs a CPU rasteriser more than a texture read.
 void appendAnalysisIndices(std::string& text, int n, char axis) {
     const std::string p = std::string("p.") + axis;
     const std::string r = std::string("R.") + axis;
     line(text, 3, "low = 2 * " + p + " < " + r + ";");
-    for (int k = 0; k < n; ++k) {
+    line(text, 3,
+         tap("q", 0) + "." + axis + " = low ? 2 * " + p + " : min(2 * " + p + " - " + r + ", " + r +
+             " - 1);");
+    for (int k = 1; k < n; ++k) {
+        const std::string next = tap("q", k - 1) + "." + axis + " + 1";
         line(text, 3,
-             tap("q", k) + "." + axis + " = (2 * " + p + " + " + std::to_string(k) + ") % " + r +
-                 ";");
+             tap("q", k) + "." + axis + " = " + next + " == " + r + " ? 0 : " + next + ";");
     }
 }
 
-// Band position (i - j) mod H, then its partner in the high half. Adding j * H first keeps
-// the operands of % non-negative (GLSL leaves negative ones undefined). Loops that add or
-// subtract H until the position is in range give the same value, but Mesa's llvmpipe takes
-// time exponential in their number to compile: over a minute for 8 taps.
+// Band position (i - j) mod H, then its partner in the high half. Inside the region i < H,
+// so j = 0 needs no modulo (the min keeps a stray fragment's reads in the image), and each
+// next position steps back from the previous one and wraps from 0 to H - 1: an integer
+// modulo costs a CPU rasteriser more than a texture read. (Loops that add or subtract H
+// until the position is in range would also do, but Mesa's llvmpipe takes time exponential
+// in their number to compile: over a minute for 8 taps.)
 void appendSynthesisIndices(std::string& text, int n, char axis) {
     const int m = n / 2;
     const std::string p = std::string("p.") + axis;
     const std::string h = std::string("R.") + axis;
     line(text, 3, "even = (" + p + " % 2) == 0;");
-    for (int j = 0; j < m; ++j) {
-        const std::string a = tap("q", j) + "." + axis;
-        const std::string shift = std::to_string(j);
+    line(text, 3, tap("q", 0) + "." + axis + " = min(" + p + " / 2, " + h + " - 1);");
+    for (int j = 1; j < m; ++j) {
+        const std::string previous = tap("q", j - 1) + "." + axis;
         line(text, 3,
-             a + " = (" + p + " / 2 - " + shift + " + " + shift + " * " + h + ") % " + h + ";");
-        line(text, 3, tap("q", m + j) + "." + axis + " = " + a + " + " + h + ";");
+             tap("q", j) + "." + axis + " = " + previous + " == 0 ? " + h + " - 1 : " + previous +
+                 " - 1;");
+    }
+    for (int j = 0; j < m; ++j) {
+        line(text, 3,
+             tap("q", m + j) + "." + axis + " = " + tap("q", j) + "." + axis + " + " + h + ";");
     }
 }
 
@@ -132,6 +143,8 @@ void appendClosing(std::string& text, int n) {
     for (int k = 1; k < n; ++k) sum += " + " + tap("s", k);
     line(text, 2, sum + ";");
     line(text, 2, "c.a = 1.0;");
+    line(text, 1, "} else {");
+    line(text, 2, "c = fetch(p);  // outside the region: carried over");
     line(text, 1, "}");
     line(text, 1, "fragColour = c;");
     line(text, 0, "}");

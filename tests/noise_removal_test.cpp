@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,47 @@ TEST_F(NoiseRemoval, AnIsolatedPeakIsJudgedByItsOwnWeightOnly) {
         const std::vector<float> out = run(s, coef, coef, 0.5f);
         EXPECT_EQ(at(out, 11, 11, 0), threshold > 41.0f / 271.0f ? 0.0f : 1.0f) << threshold;
     }
+}
+
+// The weighted magnitude over a random estimate, against a sum written here: the 5 x 5
+// weights, the 1/271 and the texture's edge repeated outwards. Hard thresholds halfway
+// through the magnitudes; texels within float noise of the threshold are not judged.
+TEST_F(NoiseRemoval, TheMagnitudeWeighsTheNeighbourhoodRepeatingTheEdges) {
+    const int weights[5] = {1, 4, 7, 4, 1};  // outer product, less 2 on the cross, 8 centre
+    const std::vector<float> coef = test::randomRgba(kSize, kSize, 71, 0.5f, 1.0f);
+    const std::vector<float> est = test::randomRgba(kSize, kSize, 72, -0.1f, 0.1f);
+    const auto magnitude = [&](int x, int y, int c) {
+        double sum = 0;
+        for (int j = -2; j <= 2; ++j) {
+            for (int i = -2; i <= 2; ++i) {
+                int w = weights[i + 2] * weights[j + 2];
+                if (i == 0 && j == 0) {
+                    w -= 8;
+                } else if (i == 0 || j == 0) {
+                    w -= std::abs(i + j) == 1 ? 2 : 0;
+                }
+                const int sx = std::clamp(x + i, 0, kSize - 1);
+                const int sy = std::clamp(y + j, 0, kSize - 1);
+                sum += w * std::fabs(double(at(est, sx, sy, c)));
+            }
+        }
+        return sum / 271.0;
+    };
+    const float threshold = 0.05f;
+    const std::vector<float> out = run(Settings().allThresholds(threshold), coef, est, 0.5f);
+    int judged = 0;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const double m = magnitude(x, y, c);
+                if (subBandOf(x, y).first == 0 || std::fabs(m - threshold) < 1e-5) continue;
+                ++judged;
+                EXPECT_EQ(at(out, x, y, c), m < threshold ? 0.0f : at(coef, x, y, c))
+                    << x << ", " << y << " channel " << c << ": magnitude " << m;
+            }
+        }
+    }
+    EXPECT_GT(judged, 700);
 }
 
 // Fully soft, t scaled by brightness runs t / 2 .. 3t / 2. At 0.35, between 0.5 (0.3) and 2
