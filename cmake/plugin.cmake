@@ -30,6 +30,7 @@ add_library(ruvovav_plugin_objects OBJECT
   gl/info_log.cpp
   gl/name_index.cpp
   gl/pass_chain.cpp
+  gl/pass_profile.cpp
   render/program_table.cpp
   gl/program_uniforms.cpp
   gl/quad_draw.cpp

@@ -1,5 +1,6 @@
 // EffectData's lookups and the thin uniform setters used while rendering.
 #include "gl/effect_data.h"
+#include "gl/pass_profile.h"
 
 namespace Plugin {
 
@@ -11,6 +12,7 @@ int32_t EffectData::programId(const std::string& name) const {
 void EffectData::bindProgram(const std::string& name) const {
     const int32_t id = programId(name);
     if (id >= 0) {
+        gl::PassProfile::instance().nameProgram(static_cast<GLuint>(id), name);
         glUseProgram(static_cast<GLuint>(id));
     }
 }

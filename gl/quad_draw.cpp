@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "gl/attribute_names.h"
+#include "gl/pass_profile.h"
 
 namespace Plugin {
 namespace {
@@ -66,7 +67,7 @@ void drawQuadArrays(GLsizei count, GLenum mode) {
     glEnableVertexAttribArray(gl::kTexCoordLocation);
     glVertexAttribPointer(gl::kTexCoordLocation, 2, GL_FLOAT, GL_FALSE, kVertexStride,
                           reinterpret_cast<const void*>(kTexCoordOffset));
-    glDrawArrays(mode, 0, count);
+    gl::PassProfile::instance().draw(mode, count);
     glDisableVertexAttribArray(gl::kPositionLocation);
     glDisableVertexAttribArray(gl::kTexCoordLocation);
 }

@@ -3,11 +3,14 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include "denoise/colour_conversion.h"
 #include "gl/host_image.h"
 #include "gl/pass_chain.h"
+#include "gl/pass_profile.h"
 #include "gl/program_uniforms.h"
 #include "gl/quad_draw.h"
 #include "gl/read_back.h"
+#include "gl/render_target.h"
 #include "gl/standard_passes.h"
 #include "shaders/standard_programs.h"
 #include "tests/plugin_gl_fixture.h"
@@ -126,3 +129,39 @@ void main() { fragColour = texture(source, coordinate) + vec4(1.0); }
 }
 
 }  // namespace
+
+// The pass profile counts each draw's fragments under the program in use, and under a
+// caller's own fragment count times the draw without counting (queries cannot nest).
+TEST_F(StandardPasses, PassProfileCountsFragmentsPerProgram) {
+    Plugin::gl::PassProfile& profile = Plugin::gl::PassProfile::instance();
+    const bool wasEnabled = profile.enabled();
+    profile.setEnabled(true);
+    profile.clear();
+    HostImage source = makeFilledImage(16, 8, coordinateImage(16, 8));
+    HostImage copy = Plugin::makeImage(call(), 16, 8, GL_RGBA16F);
+    HostImage yuv = Plugin::makeImage(call(), 12, 6, GL_RGBA16F);
+    Plugin::copyImage(call(), source, copy);
+    Plugin::copyImage(call(), source, copy);
+    Plugin::renderRGBToYUV(call(), source, yuv);
+    GLuint outer = 0;
+    glGenQueries(1, &outer);
+    glBeginQuery(GL_SAMPLES_PASSED, outer);
+    Plugin::renderRGBToYUV(call(), source, yuv);
+    glEndQuery(GL_SAMPLES_PASSED);
+    GLuint64 outerFragments = 0;
+    glGetQueryObjectui64v(outer, GL_QUERY_RESULT, &outerFragments);
+    glDeleteQueries(1, &outer);
+    Plugin::restoreHostBindings(call());
+
+    const auto totals = profile.totals();
+    profile.clear();
+    profile.setEnabled(wasEnabled);
+    ASSERT_EQ(totals.size(), 2u);
+    EXPECT_EQ(totals.at("glCopy").draws, 2);
+    EXPECT_EQ(totals.at("glCopy").fragments, 2u * 16 * 8);
+    EXPECT_EQ(totals.at("RGBToYUV").draws, 2);
+    EXPECT_EQ(totals.at("RGBToYUV").fragments, 12u * 6) << "the second draw is not counted";
+    EXPECT_EQ(outerFragments, 12u * 6) << "the caller's count still sees the draw";
+    EXPECT_EQ(totals.at("glCopy").largeDraws, 0);
+    release({source, copy, yuv});
+}
