@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bench/bench_main.h"
 #include "gl/gpu_setup.h"
 #include "gl/host_image.h"
 #include "gl/render_target.h"
@@ -36,8 +37,7 @@ size_t rgbaCount(int width, int height) {
 
 }  // namespace
 
-BenchHost::BenchHost(kestrel::GlBackend backend, int width, int height)
-    : module_(RUVOVAV_MODULE_PATH) {
+BenchHost::BenchHost(kestrel::GlBackend backend, int width, int height) : module_(modulePath()) {
     host_ = std::make_unique<kestrel::Host>(
         module_, kestrel::GlOptions{.backend = backend, .width = width, .height = height});
     effect_ = std::make_unique<Plugin::EffectData>();

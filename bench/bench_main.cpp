@@ -9,13 +9,18 @@
 namespace bench {
 namespace {
 
-kestrel::GlBackend takeGlFlag(int& argc, char** argv) {
+std::string gModulePath = RUVOVAV_MODULE_PATH;
+
+// Takes out --gl=... and --module=...; what is left goes to Google Benchmark.
+kestrel::GlBackend takeOwnFlags(int& argc, char** argv) {
     kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--gl=", 0) == 0) {
             backend = kestrel::parseGlBackend(arg.substr(5));
+        } else if (arg.rfind("--module=", 0) == 0) {
+            gModulePath = arg.substr(9);
         } else {
             argv[kept++] = argv[i];
         }
@@ -27,10 +32,14 @@ kestrel::GlBackend takeGlFlag(int& argc, char** argv) {
 
 }  // namespace
 
+const std::string& modulePath() {
+    return gModulePath;
+}
+
 int benchmarkMain(const char* program, int argc, char** argv, int (*run)(kestrel::GlBackend)) {
     kestrel::GlBackend backend = kestrel::GlBackend::Automatic;
     try {
-        backend = takeGlFlag(argc, argv);
+        backend = takeOwnFlags(argc, argv);
     } catch (const std::exception& e) {
         std::cerr << program << ": --gl: " << e.what() << '\n';
         return 2;

@@ -432,7 +432,7 @@ void printFloorTable(const FloorReporter& reporter) {
 }
 
 int runAll(kestrel::GlBackend backend) {
-    const kestrel::PluginModule module(RUVOVAV_MODULE_PATH);
+    const kestrel::PluginModule module(bench::modulePath());
     gModule = &module;
     gBackend = backend;
     {
