@@ -25,9 +25,17 @@ layout(location = 0) out vec4 fragColour;
 )";
 
 // Cubic B-spline reconstruction (smoothing, not interpolating) of the level at uv. Each axis
-// folds its four weights into two bilinear taps placed between texel pairs.
+// folds its four weights into two bilinear taps placed between texel pairs. The taps and
+// their blend depend on uv's position within its texel only, so samples whole texels apart
+// share them: `shift` moves the taps by that many texels.
 inline constexpr const char* kBSplineSampler = R"(
-vec4 bsplineSample(vec2 uv) {
+struct BSplineTaps {
+    vec2 h0;     // lower tap per axis, in texels
+    vec2 h1;     // upper tap
+    vec2 lower;  // the lower tap's share
+};
+
+BSplineTaps bsplineTaps(vec2 uv) {
     vec2 p = uv * levelSize - vec2(0.5);
     vec2 f = fract(p);
     p = p - f;
@@ -39,15 +47,21 @@ vec4 bsplineSample(vec2 uv) {
     vec2 w3 = f3 / 6.0;
     vec2 g0 = w0 + w1;
     vec2 g1 = w2 + w3;
-    vec2 h0 = p - 0.5 + w1 / g0;
-    vec2 h1 = p + 1.5 + w3 / g1;
+    return BSplineTaps(p - 0.5 + w1 / g0, p + 1.5 + w3 / g1, g0 / (g0 + g1));
+}
+
+vec4 bsplineFetch(BSplineTaps t, vec2 shift) {
+    vec2 h0 = t.h0 + shift;
+    vec2 h1 = t.h1 + shift;
     vec4 c00 = texture(source, vec2(h0.x, h0.y) / levelSize);
     vec4 c10 = texture(source, vec2(h1.x, h0.y) / levelSize);
     vec4 c01 = texture(source, vec2(h0.x, h1.y) / levelSize);
     vec4 c11 = texture(source, vec2(h1.x, h1.y) / levelSize);
-    float ax = g0.x / (g0.x + g1.x);
-    float ay = g0.y / (g0.y + g1.y);
-    return mix(mix(c11, c01, ax), mix(c10, c00, ax), ay);
+    return mix(mix(c11, c01, t.lower.x), mix(c10, c00, t.lower.x), t.lower.y);
+}
+
+vec4 bsplineSample(vec2 uv) {
+    return bsplineFetch(bsplineTaps(uv), vec2(0.0));
 }
 
 vec4 levelSample(vec2 uv) {
@@ -74,14 +88,23 @@ vec3 smallerMagnitude(vec3 c, vec3 n) {
     return mix(c, n, lessThan(abs(n), abs(c)));
 }
 
+// The sample `shift` texels of the sampled level away from this fragment's. The neighbours
+// lie whole texels away, so the B-spline's taps are worked out once for all five samples.
+vec4 sampleAt(BSplineTaps taps, vec2 shift) {
+    if (mode != 0) {
+        return bsplineFetch(taps, shift);
+    }
+    return texture(source, coordinate + shift / levelSize);
+}
+
 void main() {
-    vec4 c = levelSample(coordinate);
+    BSplineTaps taps = bsplineTaps(coordinate);
+    vec4 c = sampleAt(taps, vec2(0.0));
     if (minAbs != 0) {
-        vec2 d = vec2(1.0) / levelSize;
-        c.rgb = smallerMagnitude(c.rgb, levelSample(coordinate + vec2(-d.x, 0.0)).rgb);
-        c.rgb = smallerMagnitude(c.rgb, levelSample(coordinate + vec2(d.x, 0.0)).rgb);
-        c.rgb = smallerMagnitude(c.rgb, levelSample(coordinate + vec2(0.0, -d.y)).rgb);
-        c.rgb = smallerMagnitude(c.rgb, levelSample(coordinate + vec2(0.0, d.y)).rgb);
+        c.rgb = smallerMagnitude(c.rgb, sampleAt(taps, vec2(-1.0, 0.0)).rgb);
+        c.rgb = smallerMagnitude(c.rgb, sampleAt(taps, vec2(1.0, 0.0)).rgb);
+        c.rgb = smallerMagnitude(c.rgb, sampleAt(taps, vec2(0.0, -1.0)).rgb);
+        c.rgb = smallerMagnitude(c.rgb, sampleAt(taps, vec2(0.0, 1.0)).rgb);
     }
     c.rgb = c.rgb * gain;
     fragColour = c;
