@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -175,6 +177,64 @@ TEST_F(BicubicCopy, MinimumMagnitudeZeroesWhereASampleIsZero) {
     EXPECT_NEAR(out[4 * 25], -0.5f, 1e-5);
     EXPECT_GT(out[4 * 13], 0.0f);
     EXPECT_LT(out[4 * 18], 0.0f);
+}
+
+// Up one level, as the estimate reads the coarser layer: every output against the cubic
+// B-spline written out here (four weights per axis, the level's edge repeated), the smallest
+// magnitude of the sample and its four neighbours one coarse texel away. Outputs whose two
+// smallest candidates are too close in magnitude to tell apart are not judged.
+TEST_F(BicubicCopy, MinimumMagnitudeUpsamplesTheCoarserLevelLikeTheCubicBSpline) {
+    constexpr int kWidth = 32, kHeight = 16, kCoarseW = kWidth / 2, kCoarseH = kHeight / 2;
+    startHost(kWidth, kHeight);
+    const std::vector<float> coarse = test::randomRgba(kCoarseW, kCoarseH, 83, -1.0f, 1.0f);
+    HostImage source =
+        pyramidImage(kWidth, kHeight, GL_RGBA32F, std::vector<float>(kWidth * kHeight * 4, 0.0f));
+    ASSERT_TRUE(images().upload(source.texture, 1, kCoarseW, kCoarseH, coarse.data()));
+    HostImage destination = Plugin::makeImage(call(), kWidth, kHeight, GL_RGBA32F);
+    Plugin::renderBicubicCopy(call(), source, destination, 1, 0, 1.0f, true);
+    glUseProgram(0);
+    const std::vector<float> out = read(destination);
+    release({source, destination});
+
+    const auto weights = [](double t) {
+        return std::array<double, 4>{(1 - t) * (1 - t) * (1 - t) / 6,
+                                     (3 * t * t * t - 6 * t * t + 4) / 6,
+                                     (-3 * t * t * t + 3 * t * t + 3 * t + 1) / 6, t * t * t / 6};
+    };
+    const auto texel = [&](int x, int y, int c) {
+        x = std::clamp(x, 0, kCoarseW - 1);
+        y = std::clamp(y, 0, kCoarseH - 1);
+        return double(coarse[size_t((y * kCoarseW + x) * 4 + c)]);
+    };
+    int judged = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            // Fine texel centres sit a quarter of a coarse texel off the coarse centres.
+            const double px = (x + 0.5) / 2 - 0.5, py = (y + 0.5) / 2 - 0.5;
+            const int ix = int(std::floor(px)), iy = int(std::floor(py));
+            const auto wx = weights(px - ix), wy = weights(py - iy);
+            for (int c = 0; c < 3; ++c) {
+                std::vector<double> candidates;
+                for (auto [sx, sy] : {std::pair{0, 0}, {-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+                    double v = 0;
+                    for (int b = 0; b < 4; ++b) {
+                        for (int a = 0; a < 4; ++a) {
+                            v += wx[size_t(a)] * wy[size_t(b)] *
+                                 texel(ix - 1 + a + sx, iy - 1 + b + sy, c);
+                        }
+                    }
+                    candidates.push_back(v);
+                }
+                std::sort(candidates.begin(), candidates.end(),
+                          [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+                if (std::fabs(candidates[1]) - std::fabs(candidates[0]) < 2e-3) continue;
+                ++judged;
+                EXPECT_NEAR(out[size_t((y * kWidth + x) * 4 + c)], candidates[0], 1e-3)
+                    << x << ", " << y << " channel " << c;
+            }
+        }
+    }
+    EXPECT_GT(judged, 1200);
 }
 
 }  // namespace
