@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "media/media_error.h"
@@ -684,3 +685,64 @@ TEST(FrameTimes, VariableRatesComeThrough) {
 }
 
 }  // namespace
+
+// Damage the reader names instead of passing on: a stream that ends before the frame count its
+// index announces (cut between two packets), a broken picture the decoder would conceal, and a
+// file cut inside its first picture.
+TEST(DamagedVideo, TheReaderSaysWhereAStreamEndsOrBreaks) {
+    TempFolder folder;
+    const fs::path whole = folder / "whole.mp4";
+    // An intra picture every 5 frames, none reordered, the index in front of the pictures.
+    ASSERT_TRUE(
+        ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v 20 -c:v libx264 -g 5 -bf 0 "
+               "-movflags +faststart " +
+               whole.string()));
+    std::istringstream positions(probe(whole, "packet=pos", "v"));
+    std::istringstream sizes(probe(whole, "packet=size", "v"));
+    std::vector<std::pair<int64_t, int64_t>> packets;  // file offset and size, in file order
+    for (int64_t at = 0, size = 0; positions >> at && sizes >> size;) packets.push_back({at, size});
+    std::sort(packets.begin(), packets.end());
+    ASSERT_EQ(packets.size(), 20u);
+    const auto copyCutAt = [&](const std::string& name, int64_t bytes) {
+        fs::copy_file(whole, folder / name);
+        fs::resize_file(folder / name, uintmax_t(bytes));
+        return folder / name;
+    };
+
+    // Ten whole pictures: they read as the whole file's do, and the eleventh is missing.
+    const fs::path ten = copyCutAt("ten.mp4", packets[9].first + packets[9].second);
+    auto reader = MediaReader::open(ten);
+    auto reference = MediaReader::open(whole);
+    EXPECT_EQ(reader->info().frameCount, 20);
+    Picture picture, expected;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(reader->read(i, picture)) << i;
+        ASSERT_TRUE(reference->read(i, expected)) << i;
+        EXPECT_EQ(picture.rgba, expected.rgba) << i;
+    }
+    EXPECT_EQ(errorOf([&] { reader->read(10, picture); }),
+              "'" + ten.string() + "' is truncated or corrupt: it ends after frame 10 of 20");
+
+    // Frame 15's intra picture overwritten inside: the decoder would conceal the damage.
+    const fs::path broken = folder / "broken.mp4";
+    fs::copy_file(whole, broken);
+    {
+        std::fstream file(broken, std::ios::in | std::ios::out | std::ios::binary);
+        const auto [at, size] = packets[15];
+        file.seekp(at + size / 3);
+        std::mt19937 noise(15);
+        for (int64_t i = 0; i < size / 3; ++i) file.put(char(noise()));
+    }
+    reader = MediaReader::open(broken);
+    ASSERT_TRUE(reader->read(0, picture));
+    const std::string failure = errorOf([&] {
+        for (int i = 1; i < 20; ++i) reader->read(i, picture);
+    });
+    EXPECT_NE(failure.find("' is corrupt near frame 1"), std::string::npos) << failure;
+
+    // Cut inside the first picture: nothing can be decoded, not even its pixel format.
+    const fs::path stub = copyCutAt("stub.mp4", packets[0].first + packets[0].second / 2);
+    EXPECT_EQ(
+        errorOf([&] { MediaReader::open(stub); }),
+        "'" + stub.string() + "' is truncated or corrupt: not one picture of it can be decoded");
+}

@@ -71,6 +71,10 @@ void VideoReader::describe() {
     }
     info_.codec = avcodec_get_name(par->codec_id);
     const auto format = AVPixelFormat(par->format);
+    // Probing learns the format from the first pictures it decodes; none means none decoded.
+    if (format == AV_PIX_FMT_NONE)
+        throw MediaError(quotedPath(path_) +
+                         " is truncated or corrupt: not one picture of it can be decoded");
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (!desc) throw MediaError(quotedPath(path_) + " has an unknown pixel format");
     info_.pixelFormat = desc->name;
