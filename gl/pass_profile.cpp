@@ -25,6 +25,35 @@ void appendRow(std::string& text, const std::string& name, const PassProfile::To
     text += row;
 }
 
+struct DrawCost {
+    double milliseconds = 0;
+    uint64_t fragments = 0;
+};
+
+// One draw between two glFinish calls, its fragments counted by a query of its own. Queries
+// of one target cannot nest: under a caller's own count, the fragments go uncounted.
+DrawCost timedDraw(GLenum mode, GLsizei count) {
+    GLint outerQuery = 0;
+    glGetQueryiv(GL_SAMPLES_PASSED, GL_CURRENT_QUERY, &outerQuery);
+    GLuint query = 0;
+    if (outerQuery == 0) glGenQueries(1, &query);
+    glFinish();
+    const Clock::time_point start = Clock::now();
+    if (query != 0) glBeginQuery(GL_SAMPLES_PASSED, query);
+    glDrawArrays(mode, 0, count);
+    if (query != 0) glEndQuery(GL_SAMPLES_PASSED);
+    glFinish();
+    DrawCost cost;
+    cost.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (query != 0) {
+        GLuint64 fragments = 0;
+        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &fragments);
+        glDeleteQueries(1, &query);
+        cost.fragments = fragments;
+    }
+    return cost;
+}
+
 }  // namespace
 
 PassProfile& PassProfile::instance() {
@@ -58,34 +87,16 @@ void PassProfile::draw(GLenum mode, GLsizei count) {
         return;
     }
     const std::string name = currentProgramName();
-    // Queries of one target cannot nest: under a caller's own count, fragments go uncounted.
-    GLint outerQuery = 0;
-    glGetQueryiv(GL_SAMPLES_PASSED, GL_CURRENT_QUERY, &outerQuery);
-    GLuint query = 0;
-    if (outerQuery == 0) glGenQueries(1, &query);
-    glFinish();
-    const Clock::time_point start = Clock::now();
-    if (query != 0) glBeginQuery(GL_SAMPLES_PASSED, query);
-    glDrawArrays(mode, 0, count);
-    if (query != 0) glEndQuery(GL_SAMPLES_PASSED);
-    glFinish();
-    const double milliseconds =
-        std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    GLuint64 fragments = 0;
-    if (query != 0) {
-        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &fragments);
-        glDeleteQueries(1, &query);
-    }
-
+    const DrawCost cost = timedDraw(mode, count);
     const std::lock_guard lock(mutex_);
     Totals& t = totals_[name];
     ++t.draws;
-    t.fragments += fragments;
-    t.milliseconds += milliseconds;
-    if (fragments >= kLargeDraw) {
+    t.fragments += cost.fragments;
+    t.milliseconds += cost.milliseconds;
+    if (cost.fragments >= kLargeDraw) {
         ++t.largeDraws;
-        t.largeFragments += fragments;
-        t.largeMilliseconds += milliseconds;
+        t.largeFragments += cost.fragments;
+        t.largeMilliseconds += cost.milliseconds;
     }
 }
 
