@@ -10,7 +10,8 @@
 // cannot nest) draws are timed but their fragments not counted.
 //
 // Thread-safety: the table is shared by every instance and guarded by a mutex; each draw is
-// timed on the thread whose context it runs in.
+// timed on the thread whose context it runs in. Programs are named by their GL ids, which two
+// contexts may give to different programs: profile one effect instance at a time.
 #pragma once
 
 #include <GL/glew.h>
