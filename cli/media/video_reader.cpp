@@ -140,6 +140,10 @@ bool VideoReader::receiveFrame() {
     }
 }
 
+bool VideoReader::decoderConcealed() const {
+    return frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT);
+}
+
 int64_t VideoReader::frameTime() const {
     return frame_->best_effort_timestamp;
 }
@@ -179,19 +183,26 @@ bool VideoReader::read(int64_t frameIndex, Picture& out) {
     const bool ahead = frameIndex >= nextIndex_ && frameIndex - nextIndex_ <= kDecodeAhead;
     if (!current && !ahead) reposition(frameIndex);
     const int64_t errorsBefore = ffmpegErrorCount();
+    bool concealed = holdsFrame_ && decoderConcealed();
     while (nextIndex_ <= frameIndex) {
         if (!decodeNext())
             throw MediaError(quotedPath(path_) + " is truncated or corrupt: it ends after frame " +
                              std::to_string(nextIndex_) + " of " +
                              std::to_string(info_.frameCount));
+        concealed = concealed || decoderConcealed();
     }
     if (frame_->width != info_.width || frame_->height != info_.height)
         throw MediaError(quotedPath(path_) +
                          " changes frame size mid-stream, which is not supported");
-    // Decoders conceal damage and go on; a denoised copy of a damaged frame is no result.
-    if (ffmpegErrorCount() != errorsBefore)
+    // Decoders conceal damage and go on; a denoised copy of a damaged frame is no result. A
+    // frame-threaded decoder logs from its own threads, possibly between two reads, so the
+    // frame's own flags are what decide; the log only names the damage.
+    if (concealed || ffmpegErrorCount() != errorsBefore) {
+        const std::string logged = lastFfmpegError();
         throw MediaError(quotedPath(path_) + " is corrupt near frame " +
-                         std::to_string(frameIndex) + ": " + lastFfmpegError());
+                         std::to_string(frameIndex) + ": " +
+                         (logged.empty() ? "the decoder had to conceal damage" : logged));
+    }
     converter_.convert(*frame_, out);
     const int64_t time = frameTime();
     out.time = time == AV_NOPTS_VALUE ? Picture::kNoTime : time;

@@ -33,6 +33,7 @@ private:
     bool seekAndFind(int64_t index, int64_t time, int64_t seekTime);
     int64_t timeOf(int64_t index) const;
     int64_t frameTime() const;
+    bool decoderConcealed() const;  // the frame in frame_ was damaged
     int64_t frameDuration() const;
     [[noreturn]] void fail(const std::string& what, int code) const;
 
