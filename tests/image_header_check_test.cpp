@@ -1,6 +1,7 @@
 // Damaged OpenEXR and DPX headers are refused before an image library allocates what they
-// claim; sound files, and files of other kinds, pass.
+// claim; sound files, and files of other kinds, pass. A TIFF's strip claims cost no memory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstring>
 #include <filesystem>
@@ -171,6 +172,88 @@ TEST(ImageHeaderCheck, TheReaderRefusesADamagedExrAtOnceAndReadsASoundOne) {
             EXPECT_NE(std::string(e.what()).find("damaged header"), std::string::npos) << e.what();
         }
     }
+}
+
+// A grey 16-bit TIFF written by hand, in one PackBits strip, whose header claims
+// `rowsPerStrip` rows per strip; the value of pixel (x, y) is greyValue(x, y).
+constexpr int kTiffSide = 16;
+uint16_t greyValue(int x, int y) {
+    return uint16_t((x * 4099 + y * 1031) % 65536);
+}
+
+Bytes greyTiff(uint32_t rowsPerStrip) {
+    enum : uint16_t { kShort = 3, kLong = 4 };
+    const std::vector<std::tuple<uint16_t, uint16_t, uint32_t>> entries = {
+        {256, kShort, kTiffSide},  // width
+        {257, kShort, kTiffSide},  // height
+        {258, kShort, 16},         // bits per sample
+        {259, kShort, 32773},      // PackBits: libtiff cuts an uncompressed strip up itself
+        {262, kShort, 1},          // black is zero
+        {273, kLong, 0},           // strip offset, filled in below
+        {277, kShort, 1},          // samples per pixel
+        {278, kLong, rowsPerStrip},
+        {279, kLong, kTiffSide * (1 + kTiffSide * 2)},  // strip bytes
+    };
+    const uint32_t dataStart = uint32_t(8 + 2 + entries.size() * 12 + 4);
+    Bytes out = {'I', 'I', 42, 0};
+    appendU32(out, 8);
+    out.push_back(uint8_t(entries.size()));
+    out.push_back(0);
+    for (auto [tag, type, value] : entries) {
+        out.insert(out.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0, 1, 0, 0, 0});
+        appendU32(out, tag == 273 ? dataStart : value);
+    }
+    appendU32(out, 0);  // no further image
+    for (int y = 0; y < kTiffSide; ++y) {
+        out.push_back(kTiffSide * 2 - 1);  // each row one literal run of all its bytes
+        for (int x = 0; x < kTiffSide; ++x)
+            out.insert(out.end(), {uint8_t(greyValue(x, y)), uint8_t(greyValue(x, y) >> 8)});
+    }
+    return out;
+}
+
+// Holds this process's address space to what it maps now plus `headroom`, so that an
+// allocation of gigabytes fails instead of passing unnoticed in untouched pages.
+class AddressSpaceCap {
+public:
+    explicit AddressSpaceCap(uint64_t headroom) {
+        getrlimit(RLIMIT_AS, &saved_);
+        uint64_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlimit cap{pages * 4096 + headroom, saved_.rlim_max};
+        setrlimit(RLIMIT_AS, &cap);
+    }
+    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+// OpenImageIO converts in chunks rounded up to the rows per strip; read as stored instead, a
+// TIFF claiming 67 million of them still reads at its size, with its values.
+TEST(ImageHeaderCheck, ATiffClaimingMillionsOfRowsPerStripReadsAtItsSize) {
+    const media_files::TempFolder dir;
+    const Bytes tiff = greyTiff(67108948);
+    std::ofstream(dir / "strips.tif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(tiff.data()), std::streamsize(tiff.size()));
+    Picture picture;
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        std::printf("address-space cap not applied: the sanitizer maps terabytes of shadow\n");
+#else
+        const AddressSpaceCap cap(uint64_t(512) << 20);
+#endif
+        ASSERT_TRUE(MediaReader::open(dir / "strips.tif")->read(0, picture));
+    }
+    ASSERT_EQ(picture.width, kTiffSide);
+    ASSERT_EQ(picture.height, kTiffSide);
+    for (int y = 0; y < kTiffSide; ++y)
+        for (int x = 0; x < kTiffSide; ++x) {
+            const float* rgba = &picture.rgba[size_t(y * kTiffSide + x) * 4];
+            const float grey = float(greyValue(x, y)) / 65535.0f;
+            for (int c = 0; c < 3; ++c) ASSERT_NEAR(rgba[c], grey, 1e-6f) << x << "," << y;
+            ASSERT_EQ(rgba[3], 1.0f);
+        }
 }
 
 }  // namespace

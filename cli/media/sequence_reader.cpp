@@ -54,6 +54,31 @@ void expandToRgba(const std::vector<float>& in, int channels, int alphaChannel,
     }
 }
 
+// The first `channels` channels of the image as floats. OpenImageIO converts in chunks it
+// rounds up to a TIFF's rows per strip, a field a damaged file can set to millions (gigabytes
+// for a small image), so images stored in one sample type are read as stored and converted
+// here: that costs the image and no more. Those that mix types (some OpenEXR) convert in the
+// library, which sizes no chunk by strips for them.
+bool readAsFloat(const std::filesystem::path& file, OIIO::ImageInput& input,
+                 const OIIO::ImageSpec& header, int channels, std::vector<float>& pixels) {
+    const size_t storedBytes = header.image_bytes(/*native=*/true);
+    const bool uniform = header.channelformats.empty();
+    // Many stored channels beyond the four we keep: let the library pick ours out instead.
+    if (!uniform || storedBytes > pixels.size() * sizeof(float) * 4) {
+        if (header.get_int_attribute("tiff:RowsPerStrip", 0) > header.height)
+            throw MediaError("cannot read " + quotedPath(file) +
+                             ": damaged header, more rows per strip than the image has");
+        return input.read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data());
+    }
+    std::vector<std::byte> stored(storedBytes);
+    if (!input.read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::UNKNOWN, stored.data()))
+        return false;
+    return OIIO::convert_image(channels, header.width, header.height, 1, stored.data(),
+                               header.format, header.pixel_bytes(true), header.scanline_bytes(true),
+                               OIIO::AutoStride, pixels.data(), OIIO::TypeDesc::FLOAT,
+                               OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride);
+}
+
 }  // namespace
 
 SequenceReader::SequenceReader(std::string name, std::vector<std::filesystem::path> files,
@@ -107,7 +132,7 @@ bool SequenceReader::read(int64_t frameIndex, Picture& out) {
                          quotedPath(name_));
     const int channels = std::min(header.nchannels, 4);
     std::vector<float> pixels(size_t(header.width) * header.height * channels);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, pixels.data()))
+    if (!readAsFloat(file, *input, header, channels, pixels))
         throw MediaError("cannot read " + quotedPath(file) + ": " + input->geterror());
     ++decodedFrames_;
     const int alpha = header.alpha_channel < channels ? header.alpha_channel : -1;
