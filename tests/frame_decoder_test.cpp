@@ -111,7 +111,9 @@ TEST(FrameDecoder, AnErrorBelongsToItsFrameAndLaterFramesStillCome) {
 
 TEST(FrameDecoder, StopsPromptlyWhileASlowReadIsUnderWay) {
     auto reader = std::make_shared<FakeReader>(50);
-    reader->delay = 20ms;
+    // Slow enough that a loaded machine's pause between take() and the destructor does not
+    // let the reads ahead run on.
+    reader->delay = 100ms;
     {
         FrameDecoder decoder(reader, 50, 8);
         std::string error;
@@ -119,7 +121,7 @@ TEST(FrameDecoder, StopsPromptlyWhileASlowReadIsUnderWay) {
     }
     // The destructor waited for the read in hand and started no other.
     const int readsAtStop = reader->reads;
-    std::this_thread::sleep_for(60ms);
+    std::this_thread::sleep_for(150ms);
     EXPECT_EQ(reader->reads, readsAtStop);
     EXPECT_LE(readsAtStop, 3);
 }
